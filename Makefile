@@ -1,0 +1,27 @@
+# The two commands of the README:
+#   make run    build, then clean a scratch copy of the bundled samples
+#   make test   install what is missing, build every target this machine can
+#               build, and run every suite it can run
+SHELL := /bin/bash
+.PHONY: all setup build run test bench clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
+
+run: build
+	@bash scripts/run-samples.sh
+
+test: setup
+	@bash scripts/test.sh
+
+bench: build
+	@bash bench/run.sh
+
+clean:
+	rm -rf build scratch

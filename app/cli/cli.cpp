@@ -1,0 +1,217 @@
+// dbfclean-cli: the run of the desktop program with its dialog replaced by the
+// command line. The directory's file list is read by the same rules as the
+// dialog's; the progress panel becomes lines on standard error (with a bar
+// when that is a terminal); the summary goes to standard output; an engine
+// error prints the halting report on standard error and ends with its code.
+#include "cli.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "file_list.h"
+#include "run.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define DBFCLEAN_ISATTY(fd) _isatty(fd)
+#else
+#include <unistd.h>
+#define DBFCLEAN_ISATTY(fd) isatty(fd)
+#endif
+
+#ifndef DBFCLEAN_VERSION
+#define DBFCLEAN_VERSION "0"
+#endif
+
+namespace dbfclean {
+
+namespace {
+
+constexpr const char* kProgram = "dbfclean-cli";
+
+const char* const kUsage =
+    "Usage: dbfclean-cli [--dry-run] [--quiet] DIRECTORY [TABLE ...]\n"
+    "\n"
+    "Replaces every NUL byte inside the fields of the dBASE tables (*.dbf) of\n"
+    "DIRECTORY by a blank, in place, then erases the directory's *.ndx index\n"
+    "files so that the application that owns them rebuilds them.\n"
+    "\n"
+    "  TABLE       clean only these tables of DIRECTORY (default: all)\n"
+    "  --dry-run   count what would be fixed; write and erase nothing\n"
+    "  --quiet     do not print the name of each table\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "Exit status: 0 done (also when there is nothing to clean), 64 wrong call,\n"
+    "the engine's error code (255 for codes above 255) when a table cannot be\n"
+    "cleaned, 74 an input/output failure while reading a table.\n";
+
+class CliUi : public RunUi {
+ public:
+  CliUi(std::string directory, std::vector<FileEntry> entries, bool quiet, bool bar)
+      : directory_(std::move(directory)), entries_(std::move(entries)), quiet_(quiet), bar_(bar) {}
+
+  DialogResult ShowSelectionDialog() override { return DialogResult{true, directory_, entries_}; }
+
+  void ShowProgress(const std::string& text) override {
+    EndBar();
+    if (!quiet_) std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+  }
+  void HideProgress() override { EndBar(); }
+  void SetBusyCursor() override {}
+  void SetDefaultCursor() override {}
+  void ProcessEvents() override {}
+  void ShowSummary(const std::string& text, const std::string&) override {
+    EndBar();
+    std::fprintf(stdout, "%s\n", text.c_str());
+    std::fflush(stdout);
+  }
+  void ShowFatalError(const std::string& text) override {
+    EndBar();
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+  }
+
+  // Redrawn only when the bar grows by a step, so that it costs nothing
+  // next to the scrub itself.
+  void TableProgress(int32_t done, int32_t total) override {
+    if (!bar_ || total <= 0) return;
+    const int width = 40;
+    const int filled = static_cast<int>(static_cast<int64_t>(done) * width / total);
+    if (active_ && filled == drawn_ && done != total) return;
+    drawn_ = filled;
+    active_ = true;
+    std::string line(static_cast<size_t>(width), '.');
+    for (int i = 0; i < filled && i < width; ++i) line[static_cast<size_t>(i)] = '#';
+    std::fprintf(stderr, "\r  [%s] %d/%d records", line.c_str(), static_cast<int>(done), static_cast<int>(total));
+    std::fflush(stderr);
+  }
+
+  void EndBar() {
+    if (!active_) return;
+    std::fprintf(stderr, "\r%*s\r", 72, "");
+    std::fflush(stderr);
+    active_ = false;
+    drawn_ = -1;
+  }
+
+ private:
+  std::string directory_;
+  std::vector<FileEntry> entries_;
+  bool quiet_;
+  bool bar_;
+  bool active_ = false;
+  int drawn_ = -1;
+};
+
+// The halting report of a program without windows: "Program halted." and
+// the report's two lines on standard error.
+class CliPlatform : public kestrel::PlatformWrapper {
+ public:
+  using PlatformWrapper::PlatformWrapper;
+  CliUi* ui = nullptr;
+  void ShowHaltBox(const std::string& text, const std::string& caption) override {
+    if (ui) ui->EndBar();
+    std::string lines = text;
+    for (size_t p; (p = lines.find("\r\n")) != std::string::npos;) lines.replace(p, 2, "\n");
+    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), lines.c_str());
+    std::fflush(stderr);
+  }
+};
+
+int UsageError(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram, text.c_str(), kProgram);
+  return kExitUsage;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+std::string WithoutTrailingSeparator(const std::string& dir) {
+  std::string d = dir;
+  const bool windows = kestrel::HostPathStyle() == kestrel::PathStyle::Windows;
+  auto isSep = [&](char c) { return c == '/' || (windows && c == '\\'); };
+  while (d.size() > 1 && isSep(d.back()) && !(windows && d.size() == 3 && d[1] == ':')) d.pop_back();
+  return d;
+}
+
+}  // namespace
+
+int CliMain(int argc, char** argv) {
+  bool dryRun = false;
+  bool quiet = false;
+  bool optionsDone = false;
+  std::vector<std::string> operands;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (!optionsDone && arg == "--") {
+      optionsDone = true;
+    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (!optionsDone && arg == "--version") {
+      std::printf("%s %s\n", kProgram, DBFCLEAN_VERSION);
+      return 0;
+    } else if (!optionsDone && arg == "--dry-run") {
+      dryRun = true;
+    } else if (!optionsDone && (arg == "--quiet" || arg == "-q")) {
+      quiet = true;
+    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option '" + arg + "'");
+    } else {
+      operands.push_back(arg);
+    }
+  }
+  if (operands.empty()) return UsageError("missing DIRECTORY");
+
+  CliPlatform platform(kestrel::Platform::Default());
+  const std::string directory = operands[0];
+  const std::string cleanDir = WithoutTrailingSeparator(platform.FullPath(directory));
+  std::vector<std::string> names;
+  if (cleanDir.empty() || ReadFileList(platform, cleanDir, kTableMask, &names) != 0) {
+    return UsageError("no such directory: " + directory);
+  }
+
+  std::vector<FileEntry> entries;
+  for (const auto& n : names) entries.push_back(FileEntry{n, operands.size() == 1});
+  for (size_t i = 1; i < operands.size(); ++i) {
+    // A name is found the way the file system would open it: the exact
+    // spelling first, then without regard to case.
+    FileEntry* match = nullptr;
+    for (auto& e : entries) {
+      if (e.name == operands[i]) match = &e;
+    }
+    for (auto& e : entries) {
+      if (!match && EqualNoCase(e.name, operands[i])) match = &e;
+    }
+    if (!match) return UsageError("no table " + operands[i] + " in " + directory);
+    match->selected = true;
+  }
+  if (entries.empty()) {
+    std::fprintf(stderr, "No .dbf tables in %s: nothing to clean.\n", directory.c_str());
+    return 0;
+  }
+  for (const auto& e : entries) {
+    const std::string path = JoinPath(cleanDir, e.name);
+    if (e.selected && path.size() > kestrel::kMaxText) {
+      return UsageError("path too long for the table engine (over 255 characters): " + path);
+    }
+  }
+
+  CliUi ui(cleanDir, entries, quiet, !quiet && DBFCLEAN_ISATTY(2));
+  platform.ui = &ui;
+  kestrel::Engine engine(platform);
+  RunOptions options;
+  options.dryRun = dryRun;
+  return RunProgram(engine, ui, options);
+}
+
+}  // namespace dbfclean

@@ -1,0 +1,72 @@
+// The clean-up run: the selection dialog, the scrub of each selected table in
+// list order, the erase of the directory's index files and the summary.
+#include "run.h"
+
+#include <cstdio>
+
+#include "file_list.h"
+
+namespace dbfclean {
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  const char separator = kestrel::HostPathStyle() == kestrel::PathStyle::Windows ? '\\' : '/';
+  return directory + separator + name;
+}
+
+std::string SummaryText(const Counters& counters, bool dryRun) {
+  char text[160];
+  std::snprintf(text, sizeof text, dryRun ? kDryRunFormat : kSummaryFormat, static_cast<int>(counters.ZeroesFixed),
+                static_cast<int>(counters.RecordsFixed));
+  return text;
+}
+
+int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Counters* result) {
+  Counters counters;
+  std::string cleanDir;
+  struct Finally {
+    RunUi& ui;
+    ~Finally() {
+      ui.FreeForms();
+      ui.SetDefaultCursor();
+    }
+  } finally{ui};
+
+  DialogResult dialog = ui.ShowSelectionDialog();
+  if (dialog.ok && !dialog.entries.empty()) cleanDir = dialog.directory;
+  if (cleanDir.empty()) return 0;
+
+  ui.SetBusyCursor();
+  ScrubOptions scrub;
+  scrub.dryRun = options.dryRun;
+  scrub.progress = [&ui](int32_t done, int32_t total) { ui.TableProgress(done, total); };
+  for (const FileEntry& entry : dialog.entries) {
+    if (!entry.selected) continue;
+    ui.ShowProgress("Cleaning " + entry.name + " database...");
+    ui.SetBusyCursor();
+    ui.ProcessEvents();
+    ScrubTable(engine, JoinPath(cleanDir, entry.name), counters, scrub);
+    if (result) *result = counters;
+  }
+  if (!options.dryRun) engine.EraseFiles(kestrel::Cut(JoinPath(cleanDir, "*.ndx"), kestrel::kMaxText));
+  ui.HideProgress();
+  ui.ProcessEvents();
+  if (result) *result = counters;
+  ui.ShowSummary(SummaryText(counters, options.dryRun), kAppTitle);
+  return 0;
+}
+
+int RunProgram(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Counters* result) {
+  try {
+    return CleanUpRun(engine, ui, options, result);
+  } catch (const kestrel::EInOutError& e) {
+    ui.ShowFatalError(std::string("The run was stopped by an input/output error: ") + e.what() +
+                      ". Tables cleaned before it keep their repairs; no index file was erased.");
+    return kExitIoError;
+  } catch (const std::exception& e) {
+    ui.ShowFatalError(std::string("The run was stopped by an unexpected error: ") + e.what() +
+                      ". Tables cleaned before it keep their repairs; no index file was erased.");
+    return kExitSoftware;
+  }
+}
+
+}  // namespace dbfclean

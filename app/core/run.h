@@ -1,0 +1,90 @@
+// The clean-up run and the zero-byte scrub, written against a small UI
+// interface so that the Win32 program, the Qt program, the command-line
+// program and the tests drive the same code.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kestrel/engine.h"
+
+namespace dbfclean {
+
+// The application's title: it captions the summary box.
+constexpr const char* kAppTitle = "dbfclean";
+constexpr const char* kSummaryFormat = "Database(s) are cleaned up! Fixed %d zeroes in %d records";
+constexpr const char* kDryRunFormat = "Dry run: would fix %d zeroes in %d records";
+
+// Exit statuses of a run that ends by an exception instead of an engine
+// report: an input/output failure, and anything else.
+constexpr int kExitIoError = 74;
+constexpr int kExitSoftware = 70;
+
+struct FileEntry {
+  std::string name;  // file name only, no directory
+  bool selected = false;
+};
+
+struct DialogResult {
+  bool ok = false;
+  std::string directory;  // the directory list's directory, a full path
+  std::vector<FileEntry> entries;  // in list order
+};
+
+class RunUi {
+ public:
+  virtual ~RunUi() = default;
+  // Shows the selection dialog modally and returns what it closed with.
+  virtual DialogResult ShowSelectionDialog() = 0;
+  virtual void ShowProgress(const std::string& text) = 0;
+  virtual void HideProgress() = 0;
+  virtual void SetBusyCursor() = 0;
+  virtual void SetDefaultCursor() = 0;
+  virtual void ProcessEvents() = 0;
+  // A modal box with one OK button, captioned `caption`.
+  virtual void ShowSummary(const std::string& text, const std::string& caption) = 0;
+  // The run's last step: the dialog and the panel are freed.
+  virtual void FreeForms() {}
+  // Records done of the table being scrubbed; called once per record.
+  virtual void TableProgress(int32_t /*done*/, int32_t /*total*/) {}
+  // The last word of a run that an exception ended.
+  virtual void ShowFatalError(const std::string& text) = 0;
+};
+
+struct Counters {
+  int32_t ZeroesFixed = 0;
+  int32_t RecordsFixed = 0;
+};
+
+struct ScrubOptions {
+  bool dryRun = false;  // walk and count, write nothing
+  std::function<void(int32_t done, int32_t total)> progress;
+};
+
+// Replaces every NUL byte of every field of the table at `path` by a blank,
+// in place, through the engine's public operations, and counts them.
+void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters,
+                const ScrubOptions& options = {});
+
+struct RunOptions {
+  bool dryRun = false;  // nothing written, nothing erased
+};
+
+// Directory + separator + name, by plain concatenation.
+std::string JoinPath(const std::string& directory, const std::string& name);
+
+// "Database(s) are cleaned up! ..." (or the dry-run line) for the counters.
+std::string SummaryText(const Counters& counters, bool dryRun);
+
+// The whole run: dialog, scrub of each selected entry, index erase, summary.
+// Returns the exit code of a normal end (0). Engine errors end the process
+// through the engine's report; exceptions pass to the caller.
+int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options = {}, Counters* result = nullptr);
+
+// CleanUpRun, with an exception that ends it shown through the UI: returns
+// kExitIoError for an input/output failure, kExitSoftware for anything else.
+int RunProgram(kestrel::Engine& engine, RunUi& ui, const RunOptions& options = {}, Counters* result = nullptr);
+
+}  // namespace dbfclean

@@ -1,0 +1,52 @@
+// The zero-byte scrub of one table: every field of every record is read with
+// Peek; a field holding NUL bytes gets them replaced by blanks and is written
+// back with Poke. Fields without NUL bytes are never written.
+#include "run.h"
+
+namespace dbfclean {
+
+void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters, const ScrubOptions& options) {
+  const uint8_t area = engine.CurrentArea();
+  auto cleanUp = [&] {
+    engine.USE("");
+    engine.Select(area);
+  };
+  try {
+    engine.Select(0);
+    engine.USE(path + " EXCLUSIVE");
+    const int32_t total = options.progress ? engine.RecCount() : 0;
+    std::string name;
+    std::string bytes;
+    while (!engine.dEOF()) {
+      bool changed = false;
+      const uint8_t n = engine.FieldCount();
+      for (int f = 1; f <= n; ++f) {
+        engine.Field(static_cast<uint8_t>(f), name);
+        uint8_t k = engine.FieldNo(name);
+        engine.Peek(k, engine.RecNo(), bytes);
+        size_t at = bytes.find('\0');
+        if (at == std::string::npos) continue;
+        // Every NUL before `at` is a blank already, so searching on from the
+        // last one finds the same bytes as searching from the start.
+        while (at != std::string::npos) {
+          bytes[at] = ' ';
+          changed = true;
+          ++counters.ZeroesFixed;
+          at = bytes.find('\0', at + 1);
+        }
+        engine.Field(static_cast<uint8_t>(f), name);
+        k = engine.FieldNo(name);
+        if (!options.dryRun) engine.Poke(bytes, k, engine.RecNo());
+      }
+      if (changed) ++counters.RecordsFixed;
+      if (options.progress) options.progress(engine.RecNo(), total);
+      engine.SKIP(1);
+    }
+  } catch (...) {
+    cleanUp();
+    throw;
+  }
+  cleanUp();
+}
+
+}  // namespace dbfclean

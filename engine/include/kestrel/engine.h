@@ -1,0 +1,228 @@
+// The kestrel xBase table engine.
+//
+// One `Engine` holds all engine-wide state: the error state and reporting
+// settings, the work-area table and the current area, the file-name search
+// status, the date layout and the open-mode settings. Operations keep their
+// dBASE-style names and act on the table of the current work area. A program
+// has one engine; each test makes its own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "kestrel/names.h"
+#include "platform.h"
+
+namespace kestrel {
+
+// The engine's exception: raised by a report when RaiseErrors is on.
+class EKestrelError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The runtime's input/output failure: a failed direct read of Peek, a failed
+// size query or a failed header read while opening. Carries the error number.
+class EInOutError : public std::runtime_error {
+ public:
+  EInOutError(uint16_t code, const std::string& what) : std::runtime_error(what), ErrorCode(code) {}
+  uint16_t ErrorCode;
+};
+
+struct FieldEntry {
+  std::string Name;  // up to 10 characters, upper case
+  char Type = 'C';   // C, D, F, L, M or N
+  uint8_t Length = 0;
+  uint8_t Decimals = 0;
+  uint16_t Offset = 0;  // in the record; the deletion flag is byte 0
+};
+
+// Reads of an exclusively held table go through a window of the file, so that
+// walking a table costs memory copies instead of system calls; writes go
+// straight to the file and update the window.
+struct ReadWindow {
+  bool Enabled = false;
+  uint64_t Start = 0;
+  std::vector<uint8_t> Bytes;
+  bool Valid = false;
+};
+
+struct TableDescriptor {
+  std::string FileName;
+  std::array<uint8_t, 32> Prolog{};
+  bool HasMemo = false;
+  int16_t HeaderLength = 0;
+  uint16_t RecordLength = 0;
+  uint8_t FieldCount = 0;
+  std::vector<FieldEntry> Fields;  // Fields[k] is field k; Fields[0] is unused
+  std::unordered_map<std::string, uint8_t> FieldIndex;  // name -> first field of that name
+  uint8_t State = 0;               // 0 closed, 1 open
+  std::vector<uint8_t> RecordBuffer;
+  int32_t RecordCount = 0;
+  int32_t CurrentRecord = 0;
+  bool AtEof = false;
+  bool AtBof = false;
+  bool OemTranslate = false;
+  std::unique_ptr<File> DataFile;
+  bool IsVirtual = false;
+  uint8_t* AppRecord = nullptr;
+  uint16_t AppRecordSize = 0;
+  bool OwnsAppRecord = false;
+  std::vector<uint8_t> OwnedAppRecord;  // storage of AppRecord when the engine owns it
+  std::string Alias;
+  uint8_t LockState = 0;  // 0 none, 1 table, 2 header, 3 records
+  uint16_t LockCount = 0;
+  std::vector<int32_t> LockList;  // record numbers, first entry first
+  std::vector<uint8_t> SpareRecord;
+  bool Exclusive = false;
+  ReadWindow Window;
+
+  // Byte position of record n in the file.
+  uint64_t RecordPosition(int32_t n) const {
+    return static_cast<uint64_t>(static_cast<uint16_t>(HeaderLength)) +
+           static_cast<uint64_t>(static_cast<int64_t>(n) - 1) * RecordLength;
+  }
+};
+
+// The 6-byte real of the application record layout.
+void EncodeReal48(double value, uint8_t out[6]);
+
+class Engine {
+ public:
+  // Runs both start-up steps; the destructor runs the exit procedure.
+  explicit Engine(Platform& platform = Platform::Default());
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  Platform& platform() { return platform_; }
+
+  // ---- Errors and reporting
+  uint16_t ErrorCode = 0;
+  std::string ErrorText;
+  bool AutoReport = true;
+  bool RaiseErrors = false;
+  std::function<void()> ErrorHook;
+  bool Halted = false;
+  static constexpr const char* kHaltCaption = "Program halted.";
+
+  void SetError(uint16_t code, const std::string& text);
+  void ReportError();
+  static std::string ErrorMessage(uint16_t code);
+  std::string TakeErrorText();
+  void GetMem(void*& p, uint16_t size);
+  void FreeMem(void*& p, uint16_t size);
+
+  // ---- Start-up, settings and shutdown
+  uint8_t DateFormat = 0;
+  uint16_t DefaultOpenMode = 66;
+  bool EngineReady = false;
+  void EngineStartup();
+  void WorkAreaStartup();
+  void EngineShutdown();
+
+  // ---- File names and wildcard erase
+  int32_t FindStatus = 0;
+  void EraseFiles(const std::string& mask);
+  std::string FullPathName(const std::string& path);
+  std::string UpperText(const std::string& text);
+  bool StartsWithLetter(const std::string& text);
+  bool RemoveKeyword(const std::string& keyword, std::string& text);
+  int32_t FindFirst(const std::string& pattern, uint32_t attributes, FoundFile& found);
+  int32_t FindNext(FoundFile& found);
+  void FindClose();
+
+  // ---- Opening and closing
+  uint8_t FileMode = 2;  // the platform's current file-open mode
+  void OpenDbf(TableDescriptor& d);
+  void CloseDbf(TableDescriptor& d);
+  void CloseArea();
+
+  // ---- Record I/O
+  bool AnsiData = false;
+  void GetDbfRecord(TableDescriptor& d, int32_t n);
+  void LoadAppRecord();
+  void UnpackRecord(const TableDescriptor& d, uint8_t* dest, size_t destSize);
+  void ClearRecord();
+
+  // ---- Work areas
+  static constexpr uint8_t kAreas = 35;
+  static constexpr uint8_t kUserAreas = 33;
+  void Select(uint8_t n);
+  uint8_t CurrentArea() const { return current_; }
+  bool NoDatabaseInUse(const std::string& op);
+  std::string CurrentAlias() const;
+  std::string CurrentDbfName() const;
+  void CloseAllAreas();
+  TableDescriptor* CurrentTable() { return areas_[current_].get(); }
+  TableDescriptor* Area(uint8_t n) { return n >= 1 && n <= kAreas ? areas_[n].get() : nullptr; }
+
+  // ---- USE
+  bool SharedAccess = true;
+  uint16_t ForcedOpenMode = 65535;
+  void USE(const std::string& command, void* buffer = nullptr, uint16_t size = 0);
+  static uint32_t CalcAppRecordSize(const TableDescriptor& d);
+
+  // ---- Navigation
+  bool HideDeleted = false;
+  void GoTop();
+  void SKIP(int32_t n);
+  bool dEOF();
+  bool dBOF();
+  int32_t RecNo();
+  int32_t RecCount();  // the number of records; 0 with no table (tag "RecCount")
+  void RefreshRecordCount(TableDescriptor& d);
+
+  // ---- Record locking
+  static constexpr uint32_t LockBase = 0x40000000u;
+  static constexpr uint32_t WholeTableLockLength = 0x3FFFFFFFu;
+  uint16_t LockRange(bool unlock, File* file, uint32_t offset, uint32_t length);
+  uint32_t RecordLockOffset(const TableDescriptor& d, int32_t n) const;
+  uint16_t UnlockRecordRange(int32_t n);
+  bool IsLocked(int32_t n);
+  bool UnlockRec(int32_t n);
+  void Unlock();
+  // The acquiring side, for programs that share tables: lock one record, the
+  // header or the whole table. Failures stay in ErrorCode/ErrorText, unreported.
+  bool LockRec(int32_t n);
+  bool LockHeader();
+  bool LockTable();
+  bool MayWriteRecord(int32_t r);
+
+  // ---- Field directory
+  uint8_t FieldCount();
+  void Field(uint8_t n, std::string& name);
+  std::string Field(uint8_t n);
+  uint8_t FieldNo(const std::string& name);
+
+  // ---- Peek and Poke
+  void Peek(uint8_t f, int32_t r, std::string& result);
+  std::string Peek(uint8_t f, int32_t r);
+  void Poke(const std::string& data, uint8_t f, int32_t r);
+
+ private:
+  [[noreturn]] void Halt(int code);
+  bool ReadHeader(TableDescriptor& d, uint64_t fileSize);
+  bool MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout, uint16_t& offset, FieldEntry& entry);
+  void RejectNotDbase(TableDescriptor& d, bool shortName, const std::string& glue, const std::string& reason,
+                      const std::string& tail);
+  void TakeEndPosition(TableDescriptor& d);
+  uint16_t ReadAt(TableDescriptor& d, uint64_t pos, uint8_t* out, size_t n, size_t* got, bool* seekFailed);
+  uint16_t WriteAt(TableDescriptor& d, uint64_t pos, const uint8_t* data, size_t n, size_t* written);
+  // The bytes of field f that lie inside the record: offset and size.
+  static void FieldSpan(const TableDescriptor& d, uint8_t f, uint16_t& offset, uint16_t& size);
+
+  Platform& platform_;
+  std::array<std::unique_ptr<TableDescriptor>, kAreas + 1> areas_;  // [0] unused
+  uint8_t current_ = 1;
+  bool exitProcRegistered_ = false;
+  std::unique_ptr<DirSearch> search_;
+};
+
+}  // namespace kestrel

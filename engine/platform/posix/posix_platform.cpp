@@ -1,0 +1,431 @@
+// The platform layer on Linux and other POSIX hosts.
+//
+// Windows semantics are emulated where the engine depends on them:
+// - names resolve without regard to ASCII case, the exact spelling first;
+// - share modes are open-file-description locks on a reserved byte far beyond
+//   every lock region (exclusive: write lock, shared: read lock; a conflict
+//   is 32), which holds between processes and between two opens in one;
+// - byte-range locks are OFD write locks (a conflict is 33, unlocking a
+//   region not held is 158);
+// - a file without any write permission bit is read-only: opening it for
+//   writing and deleting it fail with 5, also for root, as Samba maps it;
+// - names starting with a full stop are hidden; directories and anything that
+//   is not a regular file are skipped by searches.
+#include <dirent.h>
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "../platform.h"
+
+namespace kestrel {
+namespace {
+
+// The byte whose lock stands for the share mode. Record locks live below
+// 2^32, so this never meets one.
+constexpr off_t kShareLockOffset = static_cast<off_t>(1) << 62;
+
+uint16_t MapErrno(int e, uint16_t fallback) {
+  switch (e) {
+    case ENOENT:
+      return oserr::FileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return oserr::PathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return oserr::AccessDenied;
+    case EMFILE:
+    case ENFILE:
+      return 4;
+    case EBADF:
+      return oserr::InvalidHandle;
+    case EAGAIN:
+      return oserr::LockViolation;
+    default:
+      return fallback;
+  }
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// Finds `name` in `dir` the way a Windows file system would: the exact
+// spelling if present, else the first case-insensitive match in byte order.
+// Returns the name unchanged when nothing matches.
+std::string MatchInDirectory(const std::string& dir, const std::string& name) {
+  std::string full = (dir.empty() ? std::string(".") : dir) + "/" + name;
+  struct stat st;
+  if (lstat(full.c_str(), &st) == 0) return name;
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return name;
+  std::string best;
+  bool found = false;
+  while (dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (EqualNoCase(n, name) && (!found || n < best)) {
+      best = n;
+      found = true;
+    }
+  }
+  closedir(d);
+  return found ? best : name;
+}
+
+// Resolves every component of `path` without regard to case.
+std::string ResolveCase(const std::string& path) {
+  if (path.empty()) return path;
+  std::string result = path[0] == '/' ? "/" : "";
+  size_t i = path[0] == '/' ? 1 : 0;
+  std::string dir = path[0] == '/' ? "/" : "";
+  while (i <= path.size()) {
+    size_t j = path.find('/', i);
+    if (j == std::string::npos) j = path.size();
+    std::string part = path.substr(i, j - i);
+    if (!part.empty()) {
+      std::string actual = (part == "." || part == "..") ? part : MatchInDirectory(dir, part);
+      if (!result.empty() && result.back() != '/') result += '/';
+      result += actual;
+      dir = result;
+    } else if (j < path.size() && !result.empty() && result.back() != '/') {
+      result += '/';
+    }
+    i = j + 1;
+  }
+  if (path.size() > 1 && path.back() == '/' && result.back() != '/') result += '/';
+  return result;
+}
+
+// 2 when the file is missing from an existing directory, 3 when the
+// directory itself is missing.
+uint16_t MissingCode(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  struct stat st;
+  if (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return oserr::FileNotFound;
+  return oserr::PathNotFound;
+}
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+
+class PosixFile : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  uint16_t Seek(uint64_t offset) override {
+    if (fd_ < 0) return oserr::InvalidHandle;
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return 25;
+    pos_ = offset;
+    return 0;
+  }
+
+  uint16_t Read(void* buffer, size_t count, size_t* got) override {
+    *got = 0;
+    if (fd_ < 0) return oserr::InvalidHandle;
+    auto* p = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::pread(fd_, p + done, count - done, static_cast<off_t>(pos_ + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return MapErrno(errno, 30);  // device read fault
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    pos_ += done;
+    *got = done;
+    return 0;
+  }
+
+  uint16_t Write(const void* buffer, size_t count, size_t* written) override {
+    *written = 0;
+    if (fd_ < 0) return oserr::InvalidHandle;
+    const auto* p = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::pwrite(fd_, p + done, count - done, static_cast<off_t>(pos_ + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) break;  // a short write: the disk is full
+        pos_ += done;
+        *written = done;
+        return MapErrno(errno, 29);  // device write fault
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    pos_ += done;
+    *written = done;
+    return 0;
+  }
+
+  uint16_t Size(uint64_t* size) override {
+    *size = 0;
+    if (fd_ < 0) return oserr::InvalidHandle;
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return MapErrno(errno, 30);
+    *size = static_cast<uint64_t>(st.st_size);
+    return 0;
+  }
+
+  uint16_t LockRegion(uint32_t offset, uint32_t length) override {
+    if (fd_ < 0) return oserr::InvalidHandle;
+    // Windows refuses a lock that overlaps one the same handle holds.
+    for (const auto& r : held_) {
+      uint64_t a = r.first, b = r.first + uint64_t(r.second);
+      uint64_t c = offset, d = offset + uint64_t(length);
+      if (c < b && a < d) return oserr::LockViolation;
+    }
+    struct flock fl = {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    if (fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+      return (errno == EAGAIN || errno == EACCES) ? oserr::LockViolation : MapErrno(errno, oserr::LockViolation);
+    }
+    held_.emplace_back(offset, length);
+    return 0;
+  }
+
+  uint16_t UnlockRegion(uint32_t offset, uint32_t length) override {
+    if (fd_ < 0) return oserr::InvalidHandle;
+    auto it = std::find(held_.begin(), held_.end(), std::make_pair(offset, length));
+    if (it == held_.end()) return oserr::NotLocked;
+    struct flock fl = {};
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    if (fcntl(fd_, F_OFD_SETLK, &fl) != 0) return MapErrno(errno, oserr::NotLocked);
+    held_.erase(it);
+    return 0;
+  }
+
+  uint16_t Close() override {
+    if (fd_ < 0) return oserr::InvalidHandle;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    held_.clear();
+    return rc == 0 ? 0 : MapErrno(errno, 29);
+  }
+
+ private:
+  int fd_;
+  uint64_t pos_ = 0;
+  std::vector<std::pair<uint32_t, uint32_t>> held_;
+};
+
+class PosixSearch : public DirSearch {
+ public:
+  explicit PosixSearch(std::vector<FoundFile> rest) : rest_(std::move(rest)) {}
+  int32_t Next(FoundFile* found) override {
+    if (next_ >= rest_.size()) return oserr::NoMoreFiles;
+    *found = rest_[next_++];
+    return 0;
+  }
+
+ private:
+  std::vector<FoundFile> rest_;
+  size_t next_ = 0;
+};
+
+class PosixPlatform : public Platform {
+ public:
+  PosixPlatform() {
+    ctype_ = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+    if (!ctype_) ctype_ = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
+  }
+  ~PosixPlatform() override {
+    if (ctype_) freelocale(ctype_);
+  }
+
+  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<File>* file) override {
+    file->reset();
+    if (path.empty()) return oserr::PathNotFound;
+    std::string actual = ResolveCase(path);
+    struct stat st;
+    if (stat(actual.c_str(), &st) != 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    if (!S_ISREG(st.st_mode)) return oserr::AccessDenied;
+    const int access = mode & 3;
+    const bool wantsWrite = access != 0;
+    if (wantsWrite && IsReadOnly(st)) return oserr::AccessDenied;
+    int flags = access == 0 ? O_RDONLY : (access == 1 ? O_WRONLY : O_RDWR);
+    int fd = ::open(actual.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    // Anything short of "others may read and write" keeps every other
+    // read-write opener out, so it takes the share byte for writing.
+    const int sharing = mode & 0x70;
+    const bool sharesAll = sharing == 0x40 || sharing == 0x00;
+    struct flock fl = {};
+    fl.l_type = sharesAll ? F_RDLCK : F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kShareLockOffset;
+    fl.l_len = 1;
+    if (access == 1 && fl.l_type == F_RDLCK) {
+      // a read lock needs a descriptor open for reading; write-only opens
+      // are not made by the engine, so they go unguarded
+    } else if (fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+      int e = errno;
+      ::close(fd);
+      return (e == EAGAIN || e == EACCES) ? oserr::SharingViolation : MapErrno(e, oserr::SharingViolation);
+    }
+    *file = std::make_unique<PosixFile>(fd);
+    return 0;
+  }
+
+  uint16_t RemoveFile(const std::string& path) override {
+    if (path.empty()) return oserr::PathNotFound;
+    std::string actual = ResolveCase(path);
+    struct stat st;
+    if (lstat(actual.c_str(), &st) != 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    if (S_ISDIR(st.st_mode)) return oserr::AccessDenied;
+    if (S_ISREG(st.st_mode) && IsReadOnly(st)) return oserr::AccessDenied;
+    if (S_ISREG(st.st_mode) && InUse(actual)) return oserr::SharingViolation;
+    if (::unlink(actual.c_str()) != 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    return 0;
+  }
+
+  int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
+                    FoundFile* found) override {
+    search->reset();
+    size_t slash = pattern.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : pattern.substr(0, slash));
+    std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    dir = ResolveCase(dir);
+    DIR* d = opendir(dir.c_str());
+    if (!d) return oserr::PathNotFound;
+    const uint32_t excluded = ~attributes & (attr::Hidden | attr::System | attr::VolumeId | attr::Directory);
+    std::vector<FoundFile> matches;
+    bool anyName = false;
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      if (!MaskMatches(mask, name)) continue;
+      anyName = true;
+      struct stat st;
+      std::string full = (dir == "/" ? "" : dir) + "/" + name;
+      if (stat(full.c_str(), &st) != 0) continue;
+      FoundFile f;
+      f.name = name;
+      f.size = static_cast<uint64_t>(st.st_size);
+      if (S_ISDIR(st.st_mode)) {
+        f.attributes |= attr::Directory;
+      } else if (S_ISREG(st.st_mode)) {
+        f.attributes |= attr::Archive;
+      } else {
+        continue;  // devices, sockets and pipes are no files to a Windows program
+      }
+      if (name[0] == '.') f.attributes |= attr::Hidden;
+      if (IsReadOnly(st)) f.attributes |= attr::ReadOnly;
+      if (f.attributes & excluded) continue;
+      matches.push_back(std::move(f));
+    }
+    closedir(d);
+    if (!anyName) return oserr::FileNotFound;
+    if (matches.empty()) return oserr::NoMoreFiles;
+    std::sort(matches.begin(), matches.end(), [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
+    *found = matches.front();
+    matches.erase(matches.begin());
+    *search = std::make_unique<PosixSearch>(std::move(matches));
+    return 0;
+  }
+
+  std::string FullPath(const std::string& path) override {
+    return ResolveFullPath(path, CurrentDirectory(), PathStyle::Posix);
+  }
+
+  std::string CurrentDirectory() override {
+    std::vector<char> buf(4096);
+    if (!getcwd(buf.data(), buf.size())) return std::string();
+    return buf.data();
+  }
+
+  uint16_t ChangeDirectory(const std::string& path) override {
+    std::string actual = ResolveCase(path);
+    if (chdir(actual.c_str()) != 0) return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, 3);
+    return 0;
+  }
+
+  void OemToAnsi(uint8_t* bytes, size_t count) override {
+    for (size_t i = 0; i < count; ++i) bytes[i] = kOem437ToAnsi1252[bytes[i]];
+  }
+
+  void UpperBytes(char* bytes, size_t count) override {
+    for (size_t i = 0; i < count; ++i) {
+      bytes[i] = static_cast<char>(toupper_l(static_cast<unsigned char>(bytes[i]), ctype_));
+    }
+  }
+
+  bool IsLetter(uint8_t c) override { return isalpha_l(c, ctype_) != 0; }
+
+  uint16_t UserLanguage() override {
+    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+      const char* v = std::getenv(var);
+      if (v && *v) return LanguageFromLocaleName(v);
+    }
+    return LanguageFromLocaleName("");
+  }
+
+  void ShowHaltBox(const std::string& text, const std::string& caption) override {
+    // Without a window system the box is the standard error stream.
+    std::string lines = text;
+    for (size_t p; (p = lines.find("\r\n")) != std::string::npos;) lines.replace(p, 2, "\n");
+    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), lines.c_str());
+    std::fflush(stderr);
+  }
+
+  [[noreturn]] void ExitProcess(int code) override {
+    std::fflush(nullptr);
+    // POSIX keeps 8 bits of the status; larger codes show as 255 and the
+    // full code is in the report text.
+    std::exit(code < 0 || code > 255 ? 255 : code);
+  }
+
+ private:
+  // Whether an engine elsewhere holds the file open (its share byte locked).
+  static bool InUse(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct flock fl = {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kShareLockOffset;
+    fl.l_len = 1;
+    bool busy = fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+    ::close(fd);
+    return busy;
+  }
+
+  locale_t ctype_ = static_cast<locale_t>(nullptr);
+};
+
+}  // namespace
+
+Platform& Platform::Default() {
+  static PosixPlatform platform;
+  return platform;
+}
+
+}  // namespace kestrel

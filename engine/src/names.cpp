@@ -1,0 +1,191 @@
+// File-name and text utilities, the keyword remover that USE relies on, the
+// directory-search wrappers and the wildcard erase.
+#include <algorithm>
+#include <cctype>
+
+#include "kestrel/engine.h"
+#include "kestrel/names.h"
+
+namespace kestrel {
+
+namespace {
+
+bool IsPathBreak(char c, PathStyle style) {
+  return style == PathStyle::Windows ? (c == '\\' || c == ':') : c == '/';
+}
+
+size_t LastBreak(const std::string& path, PathStyle style) {
+  for (size_t i = path.size(); i > 0; --i) {
+    if (IsPathBreak(path[i - 1], style)) return i - 1;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+FileNameParts SplitFileName(const std::string& path, PathStyle style) {
+  FileNameParts parts;
+  size_t brk = LastBreak(path, style);
+  std::string rest = path;
+  if (brk != std::string::npos) {
+    parts.Dir = path.substr(0, brk + 1);
+    if (style == PathStyle::Windows && parts.Dir.back() == ':') parts.Dir += '\\';
+    rest = path.substr(brk + 1);
+  }
+  size_t dot = rest.rfind('.');
+  if (dot != std::string::npos) {
+    parts.Ext = Cut(rest.substr(dot), 64);
+    rest = rest.substr(0, dot);
+  }
+  parts.Name = Cut(rest, 64);
+  parts.Dir = Cut(parts.Dir, kMaxText);
+  return parts;
+}
+
+std::string DefaultExtension(const std::string& path, const std::string& ext, PathStyle style) {
+  FileNameParts parts = SplitFileName(path, style);
+  if (!parts.Ext.empty()) return Cut(path, kMaxText);
+  return Cut(parts.Dir + TrimRightText(parts.Name) + "." + Cut(ext, 64), kMaxText);
+}
+
+std::string StripExtension(const std::string& path, PathStyle style) {
+  size_t brk = LastBreak(path, style);
+  size_t from = brk == std::string::npos ? 0 : brk + 1;
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < from) return Cut(path, kMaxText);
+  return Cut(path.substr(0, dot), kMaxText);
+}
+
+std::string TrimLeftText(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) <= 32) ++i;
+  return text.substr(i);
+}
+
+std::string TrimRightText(const std::string& text) {
+  size_t n = text.size();
+  while (n > 0 && static_cast<unsigned char>(text[n - 1]) <= 32) --n;
+  return text.substr(0, n);
+}
+
+std::string TrimText(const std::string& text) { return TrimLeftText(TrimRightText(text)); }
+
+std::string NumberText(int32_t value, uint8_t width) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), ' ');
+  return digits;
+}
+
+int32_t NthPos(int32_t n, const std::string& pattern, const std::string& text) {
+  if (n < 0) {
+    std::string rtext(text.rbegin(), text.rend());
+    std::string rpattern(pattern.rbegin(), pattern.rend());
+    int32_t p = NthPos(-static_cast<int64_t>(n) > INT32_MAX ? INT32_MAX : -n, rpattern, rtext);
+    if (p == 0) return 0;
+    const auto len = static_cast<int32_t>(text.size());
+    if (pattern.size() == 1) return len - p + 1;
+    return len - p - static_cast<int32_t>(pattern.size()) + 2;
+  }
+  if (text.empty() || pattern.empty() || n == 0) return 0;
+  if (pattern.size() == 1) {
+    int32_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == pattern[0] && ++count == n) return static_cast<int32_t>(i + 1);
+    }
+    return 0;
+  }
+  // Each pass blots out the first character of the occurrence it found, so
+  // the next pass finds the following one; occurrences may overlap.
+  std::string work = text;
+  size_t found = std::string::npos;
+  for (int32_t pass = 0; pass < n; ++pass) {
+    found = work.find(pattern);
+    if (found == std::string::npos) return 0;
+    work[found] = static_cast<char>(255);
+  }
+  return static_cast<int32_t>(found + 1);
+}
+
+std::string Engine::FullPathName(const std::string& path) { return Cut(platform_.FullPath(path), kMaxText); }
+
+std::string Engine::UpperText(const std::string& text) {
+  std::string upper = text;
+  if (!upper.empty()) platform_.UpperBytes(upper.data(), upper.size());
+  return upper;
+}
+
+bool Engine::StartsWithLetter(const std::string& text) {
+  return !text.empty() && platform_.IsLetter(static_cast<uint8_t>(text[0]));
+}
+
+bool Engine::RemoveKeyword(const std::string& keyword, std::string& text) {
+  bool removed = false;
+  text = UpperText(text);
+  std::string key = keyword;
+  for (auto& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (!key.empty()) {
+    int32_t k = 1;
+    for (;;) {
+      int32_t p = NthPos(k, key, text);
+      if (p < 1) break;
+      size_t after = static_cast<size_t>(p - 1) + key.size();
+      bool partOfWord = false;
+      if (after < text.size()) {
+        char c = text[after];
+        // The host's separator continues a path the way the backslash does.
+        bool separator = c == '\\' || (HostPathStyle() == PathStyle::Posix && c == '/');
+        partOfWord = std::isdigit(static_cast<unsigned char>(c)) || separator || c == '_' ||
+                     StartsWithLetter(std::string(1, c));
+      }
+      if (partOfWord) {
+        ++k;
+      } else {
+        text.erase(static_cast<size_t>(p - 1), key.size());
+        removed = true;
+      }
+    }
+  }
+  text = TrimText(text);
+  return removed;
+}
+
+int32_t Engine::FindFirst(const std::string& pattern, uint32_t attributes, FoundFile& found) {
+  search_.reset();
+  FindStatus = platform_.FindFirst(pattern, attributes, &search_, &found);
+  return FindStatus;
+}
+
+int32_t Engine::FindNext(FoundFile& found) {
+  FindStatus = search_ ? search_->Next(&found) : oserr::NoMoreFiles;
+  return FindStatus;
+}
+
+void Engine::FindClose() { search_.reset(); }
+
+void Engine::EraseFiles(const std::string& mask) {
+  ErrorCode = 0;
+  if (mask.find_first_of("*?") == std::string::npos) {
+    ErrorCode = platform_.RemoveFile(mask);
+    if (ErrorCode != 0) SetError(ErrorCode, "Error erasing " + mask);
+    return;
+  }
+  FileNameParts parts = SplitFileName(FullPathName(mask));
+  std::string pattern = Cut(parts.Dir + parts.Name + parts.Ext, kMaxText);
+  FoundFile found;
+  ErrorCode = static_cast<uint16_t>(FindFirst(pattern, attr::Archive, found));
+  uint16_t failures = 0;
+  while (FindStatus == 0) {
+    // A file that cannot go (read-only, open elsewhere, vanished) is only
+    // counted; the others are still erased.
+    if (platform_.RemoveFile(parts.Dir + found.name) != 0) ++failures;
+    FindNext(found);
+  }
+  FindClose();
+  if (failures > 0) {
+    SetError(5, "Could not erase " + std::to_string(failures) + " files like " + mask);
+  }
+}
+
+}  // namespace kestrel

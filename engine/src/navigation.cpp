@@ -1,0 +1,140 @@
+// Moving through a table in record order: GoTop, SKIP, the end and beginning
+// flags, the record number, and the record count refresh for shared tables.
+#include <limits>
+
+#include "kestrel/engine.h"
+
+namespace kestrel {
+
+namespace {
+bool Accepted(const TableDescriptor& d, bool hideDeleted) {
+  return !hideDeleted || d.RecordBuffer.empty() || d.RecordBuffer[0] != '*';
+}
+}  // namespace
+
+void Engine::RefreshRecordCount(TableDescriptor& d) {
+  if (d.Exclusive || !d.DataFile || d.RecordLength == 0) return;
+  uint64_t size = 0;
+  if (d.DataFile->Size(&size) != 0) return;  // the old count stays
+  int64_t count = (static_cast<int64_t>(size) - static_cast<uint16_t>(d.HeaderLength)) / d.RecordLength;
+  if (count > std::numeric_limits<int32_t>::max()) count = std::numeric_limits<int32_t>::max();
+  d.RecordCount = static_cast<int32_t>(count);
+}
+
+void Engine::TakeEndPosition(TableDescriptor& d) {
+  ClearRecord();
+  d.CurrentRecord = d.RecordCount + 1;
+  d.AtEof = true;
+}
+
+void Engine::GoTop() {
+  ErrorCode = 0;
+  if (NoDatabaseInUse("GoTop")) return;
+  TableDescriptor& d = *CurrentTable();
+  if (d.RecordCount == 0) return;
+  int32_t k = 1;
+  GetDbfRecord(d, k);
+  if (ErrorCode != 0) return;
+  LoadAppRecord();
+  while (!Accepted(d, HideDeleted) && !d.AtEof && ErrorCode == 0) {
+    ++k;
+    if (k <= d.RecordCount) {
+      GetDbfRecord(d, k);
+      if (ErrorCode == 0) LoadAppRecord();
+    } else {
+      TakeEndPosition(d);
+      d.AtBof = true;
+    }
+  }
+}
+
+void Engine::SKIP(int32_t n) {
+  ErrorCode = 0;
+  if (NoDatabaseInUse("SKIP()")) return;
+  TableDescriptor& d = *CurrentTable();
+  if (n == 0) {
+    if (d.RecordCount > 0 && !d.AtEof) {
+      GetDbfRecord(d, d.CurrentRecord);
+      if (ErrorCode == 0) LoadAppRecord();
+    } else {
+      ClearRecord();
+    }
+    return;
+  }
+  if (d.AtEof && n > 0) {
+    SetError(212, "Database \"" + d.FileName + "\" is past EOF. [SKIP]");
+    return;
+  }
+  if (d.RecordCount == 0) {
+    d.AtBof = true;
+    d.AtEof = true;
+    SetError(212, "Database \"" + d.FileName + "\" is empty. [SKIP]");
+    return;
+  }
+  if (n < 0 && dBOF()) return;
+  d.AtBof = false;
+  d.AtEof = false;
+  int32_t counted = 0;
+  bool hitEnd = false;
+  do {
+    int32_t k;
+    if (n > 0) {
+      k = d.CurrentRecord + 1;
+      RefreshRecordCount(d);
+      if (k > d.RecordCount) {
+        hitEnd = true;
+        k = d.RecordCount;  // the last record is read once more
+      }
+    } else {
+      k = d.CurrentRecord - 1;
+      if (k <= 0) {
+        hitEnd = true;
+        k = 1;
+      }
+    }
+    GetDbfRecord(d, k);
+    if (ErrorCode != 0) return;
+    LoadAppRecord();
+    if (Accepted(d, HideDeleted)) counted += n > 0 ? 1 : -1;
+  } while (counted != n && !hitEnd);
+  if (hitEnd) {
+    if (n > 0) {
+      TakeEndPosition(d);
+    } else {
+      GoTop();
+      d.AtBof = true;
+      if (d.AtEof) ClearRecord();
+    }
+  }
+}
+
+bool Engine::dEOF() {
+  if (NoDatabaseInUse("dEOF")) return true;
+  TableDescriptor& d = *CurrentTable();
+  RefreshRecordCount(d);
+  if (d.CurrentRecord > d.RecordCount) d.AtEof = true;
+  return d.AtEof;
+}
+
+bool Engine::dBOF() {
+  if (NoDatabaseInUse("dBOF")) return true;
+  return CurrentTable()->AtBof;
+}
+
+int32_t Engine::RecNo() {
+  if (NoDatabaseInUse("RecNo")) return 0;
+  return CurrentTable()->CurrentRecord;
+}
+
+}  // namespace kestrel
+
+namespace kestrel {
+
+int32_t Engine::RecCount() {
+  if (NoDatabaseInUse("RecCount")) return 0;
+  TableDescriptor& d = *CurrentTable();
+  RefreshRecordCount(d);
+  return d.RecordCount;
+}
+
+}  // namespace kestrel

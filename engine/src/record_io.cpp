@@ -1,0 +1,206 @@
+// Reading a record into the record buffer with its OEM to ANSI translation,
+// unpacking it into the application record layout, and blanking it.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "kestrel/engine.h"
+
+namespace kestrel {
+
+namespace {
+
+// The field's text; bytes a malformed header places beyond the record read
+// as blanks.
+std::string FieldText(const TableDescriptor& d, const FieldEntry& f) {
+  std::string text(f.Length, ' ');
+  for (size_t i = 0; i < f.Length; ++i) {
+    size_t at = static_cast<size_t>(f.Offset) + i;
+    if (at < d.RecordBuffer.size()) text[i] = static_cast<char>(d.RecordBuffer[at]);
+  }
+  return text;
+}
+
+// Integer text with an optional sign; anything else, or a value outside the
+// 32-bit range, reads as 0.
+int32_t ParseInteger(const std::string& text) {
+  std::string t = TrimText(text);
+  if (t.empty()) return 0;
+  const char* first = t.data();
+  const char* last = t.data() + t.size();
+  if (*first == '+') ++first;
+  int32_t value = 0;
+  auto [ptr, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || ptr != last || first == last) return 0;
+  return value;
+}
+
+// Decimal text with a point; anything malformed reads as 0.
+double ParseReal(const std::string& text) {
+  std::string t = TrimText(text);
+  if (t.empty()) return 0;
+  bool negative = false;
+  size_t i = 0;
+  if (t[0] == '+' || t[0] == '-') {
+    negative = t[0] == '-';
+    i = 1;
+  }
+  std::string body = t.substr(i);
+  if (!body.empty() && body.back() == '.') body.pop_back();  // "5." is 5
+  if (!body.empty() && body[0] == '.') body.insert(0, "0");  // ".5" is 0.5
+  if (body.empty() || body[0] == '-' || body[0] == '+') return 0;
+  double value = 0;
+  auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
+  if (ec != std::errc() || ptr != body.data() + body.size()) return 0;
+  return negative ? -value : value;
+}
+
+void PutInt32(uint8_t* p, int32_t v) {
+  auto u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+}
+
+}  // namespace
+
+// The 6-byte real: exponent + 129 in byte 0, a 39-bit fraction in bytes 1 to 5
+// (least significant first) and the sign in the top bit of byte 5. Rounds to
+// nearest, a half away from zero; too small gives zero. Values beyond the
+// format's range have no representation and give zero too.
+void EncodeReal48(double value, uint8_t out[6]) {
+  std::memset(out, 0, 6);
+  if (value == 0 || !std::isfinite(value)) return;
+  const bool negative = value < 0;
+  int e = 0;
+  double m = std::frexp(std::fabs(value), &e);  // m in [0.5, 1)
+  int exponent = e + 128;                        // (2m) * 2^(e-1), biased by 129
+  double scaled = (2 * m - 1) * 549755813888.0;  // 2^39
+  auto fraction = static_cast<uint64_t>(std::floor(scaled + 0.5));
+  if (fraction >= (uint64_t{1} << 39)) {
+    fraction = 0;
+    ++exponent;
+  }
+  if (exponent < 1) return;
+  if (exponent > 255) return;
+  out[0] = static_cast<uint8_t>(exponent);
+  for (int i = 0; i < 5; ++i) out[1 + i] = static_cast<uint8_t>(fraction >> (8 * i));
+  if (negative) out[5] |= 0x80;
+}
+
+void Engine::GetDbfRecord(TableDescriptor& d, int32_t n) {
+  if (n > d.RecordCount || n < 1) {
+    SetError(212, "Invalid record number = " + Cut(std::to_string(n), 6) + " (" + d.FileName + ")  [GetDbfRecord]");
+    return;
+  }
+  d.AtEof = false;
+  d.AtBof = false;
+  size_t got = 0;
+  bool seekFailed = false;
+  ErrorCode = ReadAt(d, d.RecordPosition(n), d.RecordBuffer.data(), d.RecordLength, &got, &seekFailed);
+  if (seekFailed) {
+    d.AtEof = true;
+  } else if (ErrorCode == 0 && got < d.RecordLength) {
+    ErrorCode = 213;
+  }
+  if (ErrorCode == 0) d.CurrentRecord = n;
+  if (ErrorCode != 0) {
+    SetError(ErrorCode, "File:  " + d.FileName + "  [GetDbfRecord]");
+    return;
+  }
+  if (d.OemTranslate && d.RecordLength > 1) platform_.OemToAnsi(d.RecordBuffer.data() + 1, d.RecordLength - 1u);
+}
+
+void Engine::LoadAppRecord() {
+  TableDescriptor* d = CurrentTable();
+  if (d && !d->IsVirtual) UnpackRecord(*d, d->AppRecord, d->AppRecordSize);
+}
+
+void Engine::UnpackRecord(const TableDescriptor& d, uint8_t* dest, size_t destSize) {
+  if (dest == nullptr) return;
+  // Every slot is written through here, so a field directory whose slots add
+  // up to more than the buffer can never write past it.
+  size_t at = 0;
+  auto put = [&](const uint8_t* bytes, size_t n) {
+    size_t fit = at < destSize ? std::min(n, destSize - at) : 0;
+    if (fit) std::memcpy(dest + at, bytes, fit);
+  };
+  uint8_t deleted = !d.RecordBuffer.empty() && d.RecordBuffer[0] == '*' ? 1 : 0;
+  put(&deleted, 1);
+  at += 1;
+  for (size_t k = 1; k < d.Fields.size(); ++k) {
+    const FieldEntry& f = d.Fields[k];
+    const std::string text = FieldText(d, f);
+    switch (f.Type) {
+      case 'C': {
+        uint8_t len = f.Length;
+        put(&len, 1);
+        at += 1;
+        put(reinterpret_cast<const uint8_t*>(text.data()), f.Length);
+        at += f.Length;
+        break;
+      }
+      case 'D': {
+        // YYYYMMDD; the text shows the last two digits of the year. A field
+        // shorter than 8 reads its missing digits as blanks.
+        std::string digits = Cut(text, 8);
+        digits.resize(8, ' ');
+        std::string yy = digits.substr(2, 2), mm = digits.substr(4, 2), dd = digits.substr(6, 2);
+        std::string shown;
+        switch (DateFormat) {
+          case 0: shown = mm + "/" + dd + "/" + yy; break;
+          case 1: shown = yy + "." + mm + "." + dd; break;
+          case 2: shown = dd + "/" + mm + "/" + yy; break;
+          case 3: shown = dd + "-" + mm + "-" + yy; break;
+          default: shown = dd + "." + mm + "." + yy; break;
+        }
+        uint8_t slot[9];
+        slot[0] = 8;
+        std::memcpy(slot + 1, shown.data(), 8);
+        const size_t slotSize = static_cast<size_t>(f.Length) + 3;
+        put(slot, std::min<size_t>(9, slotSize));
+        at += slotSize;
+        break;
+      }
+      case 'L': {
+        char c = text.empty() ? ' ' : text[0];
+        uint8_t v = (c == 'T' || c == 't' || c == 'Y' || c == 'y') ? 1 : 0;
+        put(&v, 1);
+        at += 1;
+        break;
+      }
+      case 'M': {
+        uint8_t v[4];
+        PutInt32(v, ParseInteger(text));
+        put(v, 4);
+        at += 4;
+        break;
+      }
+      case 'N':
+      case 'F': {
+        if (f.Decimals == 0) {
+          uint8_t v[4];
+          PutInt32(v, ParseInteger(text));
+          put(v, 4);
+          at += 4;
+        } else {
+          uint8_t v[6];
+          EncodeReal48(ParseReal(text), v);
+          put(v, 6);
+          at += 6;
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+}
+
+void Engine::ClearRecord() {
+  if (NoDatabaseInUse("ClearRecord")) return;
+  TableDescriptor* d = CurrentTable();
+  std::fill(d->RecordBuffer.begin(), d->RecordBuffer.end(), static_cast<uint8_t>(' '));
+  UnpackRecord(*d, d->AppRecord, d->AppRecordSize);
+}
+
+}  // namespace kestrel

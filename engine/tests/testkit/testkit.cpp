@@ -1,0 +1,262 @@
+// Test helpers; see testkit.h.
+#include "testkit.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace testkit {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Put16(std::string& s, size_t at, uint16_t v) {
+  s[at] = static_cast<char>(v & 0xFF);
+  s[at + 1] = static_cast<char>(v >> 8);
+}
+void Put32(std::string& s, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+uint16_t FieldBytes(const DbfSpec& spec) {
+  unsigned sum = 1;
+  for (const auto& f : spec.fields) sum += f.length;
+  return static_cast<uint16_t>(sum);
+}
+
+}  // namespace
+
+std::string Record(const DbfSpec& spec, const std::vector<std::string>& values, bool deleted) {
+  std::string rec(1, deleted ? '*' : ' ');
+  for (size_t i = 0; i < spec.fields.size(); ++i) {
+    std::string v = i < values.size() ? values[i] : std::string();
+    v.resize(spec.fields[i].length, ' ');
+    rec += v;
+  }
+  return rec;
+}
+
+std::string BuildDbf(const DbfSpec& spec) {
+  const uint16_t recordLength = spec.recordLength.value_or(FieldBytes(spec));
+  const uint32_t recordCount = spec.recordCount.value_or(static_cast<uint32_t>(spec.records.size()));
+  std::string out;
+  if (spec.version == 0x02) {
+    // dBASE II: 8 prolog bytes, 32 slots of 16 bytes, a byte for a final
+    // terminator; records from offset 521.
+    out.assign(521, '\0');
+    out[0] = 0x02;
+    Put16(out, 1, static_cast<uint16_t>(recordCount));
+    out[3] = 1;
+    out[4] = 2;
+    out[5] = 3;
+    Put16(out, 6, recordLength);
+    size_t at = 8;
+    for (const auto& f : spec.fields) {
+      std::string name = f.name.substr(0, 11);
+      std::memcpy(&out[at], name.data(), name.size());
+      out[at + 11] = f.type;
+      out[at + 12] = static_cast<char>(f.length);
+      out[at + 15] = static_cast<char>(f.decimals);
+      at += 16;
+    }
+    if (spec.terminator && at < 521) out[at] = 0x0D;
+  } else {
+    const bool extended = spec.version == 0x04 || spec.version == 0x8C;
+    const size_t slot = extended ? 48 : 32;
+    const size_t prolog = extended ? 68 : 32;
+    std::string header(prolog, '\0');
+    header[0] = static_cast<char>(spec.version);
+    header[1] = 126;
+    header[2] = 12;
+    header[3] = 9;
+    for (const auto& f : spec.fields) {
+      std::string d(slot, '\0');
+      std::string name = f.name.substr(0, extended ? 32 : 11);
+      std::memcpy(&d[0], name.data(), name.size());
+      if (extended) {
+        d[32] = f.type;
+        d[33] = static_cast<char>(f.length);
+        d[34] = static_cast<char>(f.decimals);
+      } else {
+        d[11] = f.type;
+        d[16] = static_cast<char>(f.length);
+        d[17] = static_cast<char>(f.decimals);
+      }
+      header += d;
+    }
+    if (spec.terminator) header += '\x0D';
+    header += spec.slack;
+    const uint16_t headerLength = spec.headerLength.value_or(static_cast<uint16_t>(header.size()));
+    Put32(header, 4, recordCount);
+    Put16(header, 8, headerLength);
+    Put16(header, 10, recordLength);
+    // A given header length pads the header up to it; a smaller one than
+    // what was written leaves the records right after the written bytes.
+    out = header;
+    if (header.size() < headerLength) out += std::string(headerLength - header.size(), '\0');
+  }
+  for (const auto& r : spec.records) {
+    std::string rec = r;
+    if (rec.size() < recordLength) rec.resize(recordLength, ' ');
+    out += rec;
+  }
+  if (spec.eofMarker) out += '\x1A';
+  return out;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec);
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+  std::error_code ec;
+  auto perms = fs::status(path, ec).permissions();
+  const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(path, readOnly ? (perms & ~write) : (perms | fs::perms::owner_write), ec);
+}
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  fs::path base = fs::temp_directory_path();
+  for (;;) {
+    fs::path p = base / ("kestrel-test-" + std::to_string(rd()) + "-" + std::to_string(counter++));
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      path_ = p.string();
+      break;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Read-only files would survive on Windows; make everything writable first.
+  for (auto& e : fs::recursive_directory_iterator(path_, ec)) {
+    fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::File(const std::string& name) const { return (fs::path(path_) / name).string(); }
+
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
+  std::string p = File(name);
+  WriteFile(p, bytes);
+  return p;
+}
+
+namespace {
+
+// A file that fails as the platform's fault settings say.
+class FaultyFile : public kestrel::File {
+ public:
+  FaultyFile(std::unique_ptr<kestrel::File> inner, RecordingPlatform& owner)
+      : inner_(std::move(inner)), owner_(owner) {}
+  uint16_t Seek(uint64_t offset) override {
+    auto& f = owner_.faults;
+    if (f.seek && owner_.seeks++ >= f.seekAfter) return *f.seek;
+    return inner_->Seek(offset);
+  }
+  uint16_t Read(void* buffer, size_t count, size_t* got) override {
+    auto& f = owner_.faults;
+    const bool due = owner_.reads++ >= f.readAfter;
+    if (due && f.read) {
+      *got = 0;
+      return *f.read;
+    }
+    uint16_t rc = inner_->Read(buffer, count, got);
+    if (due && f.shortReadBy && rc == 0) *got = *got > *f.shortReadBy ? *got - *f.shortReadBy : 0;
+    return rc;
+  }
+  uint16_t Write(const void* buffer, size_t count, size_t* written) override {
+    auto& f = owner_.faults;
+    ++owner_.writes;
+    if (f.write) {
+      *written = 0;
+      return *f.write;
+    }
+    if (f.shortWriteBy) {
+      size_t n = count > *f.shortWriteBy ? count - *f.shortWriteBy : 0;
+      return inner_->Write(buffer, n, written);
+    }
+    return inner_->Write(buffer, count, written);
+  }
+  uint16_t Size(uint64_t* size) override {
+    if (owner_.faults.size) return *owner_.faults.size;
+    return inner_->Size(size);
+  }
+  uint16_t LockRegion(uint32_t offset, uint32_t length) override { return inner_->LockRegion(offset, length); }
+  uint16_t UnlockRegion(uint32_t offset, uint32_t length) override { return inner_->UnlockRegion(offset, length); }
+  uint16_t Close() override {
+    uint16_t rc = inner_->Close();
+    if (owner_.faults.close) return *owner_.faults.close;
+    return rc;
+  }
+
+ private:
+  std::unique_ptr<kestrel::File> inner_;
+  RecordingPlatform& owner_;
+};
+
+}  // namespace
+
+RecordingPlatform::RecordingPlatform() : PlatformWrapper(kestrel::Platform::Default()) {}
+RecordingPlatform::RecordingPlatform(kestrel::Platform& target) : PlatformWrapper(target) {}
+
+uint16_t RecordingPlatform::OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) {
+  if (faults.open) return *faults.open;
+  std::unique_ptr<kestrel::File> inner;
+  uint16_t rc = target().OpenFile(path, mode, &inner);
+  if (rc != 0) return rc;
+  *file = std::make_unique<FaultyFile>(std::move(inner), *this);
+  return 0;
+}
+
+uint16_t RecordingPlatform::RemoveFile(const std::string& path) {
+  if (faults.remove) return *faults.remove;
+  return target().RemoveFile(path);
+}
+
+uint16_t RecordingPlatform::UserLanguage() { return language ? *language : target().UserLanguage(); }
+
+void RecordingPlatform::ShowHaltBox(const std::string& text, const std::string& caption) {
+  halts.push_back({text, caption});
+}
+
+void RecordingPlatform::ExitProcess(int code) {
+  exits.push_back(code);
+  throw ProcessExit{code};
+}
+
+std::optional<int> RunUntilExit(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const ProcessExit& e) {
+    return e.code;
+  }
+  return std::nullopt;
+}
+
+}  // namespace testkit

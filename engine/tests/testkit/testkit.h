@@ -1,0 +1,123 @@
+// Test helpers: a small DBF writer that makes tables of any version and any
+// (also impossible) header values, temporary directories, file helpers, and
+// platforms that record halting reports and inject failures.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "kestrel/engine.h"
+#include "platform.h"
+
+namespace testkit {
+
+struct FieldSpec {
+  std::string name;  // written as given (up to the slot's name width)
+  char type = 'C';
+  uint8_t length = 10;
+  uint8_t decimals = 0;
+};
+
+struct DbfSpec {
+  uint8_t version = 0x03;
+  std::vector<FieldSpec> fields;
+  // Whole records, deletion flag first; shorter ones are padded with blanks
+  // to the record length.
+  std::vector<std::string> records;
+  // Header values as computed from the fields unless given.
+  std::optional<uint32_t> recordCount;
+  std::optional<uint16_t> headerLength;
+  std::optional<uint16_t> recordLength;
+  bool terminator = true;  // write the 0x0D after the descriptors
+  bool eofMarker = true;   // write 0x1A after the records
+  std::string slack;       // bytes between the terminator and HeaderLength (layout A)
+};
+
+// The bytes of a table file for `spec`.
+std::string BuildDbf(const DbfSpec& spec);
+
+// Convenience: a record from field values, each padded with blanks to its
+// field's length; `deleted` puts "*" into the flag.
+std::string Record(const DbfSpec& spec, const std::vector<std::string>& values, bool deleted = false);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+void SetReadOnly(const std::string& path, bool readOnly);
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + separator + name
+  std::string File(const std::string& name) const;
+  // Writes a file into the directory and returns its path.
+  std::string Write(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::string path_;
+};
+
+// Thrown by RecordingPlatform::ExitProcess so that a test can go on after a
+// halting report.
+struct ProcessExit {
+  int code;
+};
+
+struct HaltReport {
+  std::string text;
+  std::string caption;
+};
+
+// Records halting boxes instead of showing them, ends the "process" by
+// throwing ProcessExit, and can inject failures into files and deletes.
+class RecordingPlatform : public kestrel::PlatformWrapper {
+ public:
+  RecordingPlatform();
+  explicit RecordingPlatform(kestrel::Platform& target);
+
+  std::vector<HaltReport> halts;
+  std::vector<int> exits;
+  std::optional<uint16_t> language;  // overrides the user's language
+
+  // Failure injection. Each optional holds the error number to give; the
+  // counters say how many calls succeed before the failure starts.
+  struct Faults {
+    std::optional<uint16_t> open;
+    std::optional<uint16_t> size;
+    std::optional<uint16_t> seek;
+    std::optional<uint16_t> read;
+    std::optional<size_t> shortReadBy;   // bytes fewer than asked, result 0
+    std::optional<size_t> shortWriteBy;  // bytes fewer than written, result 0
+    std::optional<uint16_t> write;
+    std::optional<uint16_t> close;
+    std::optional<uint16_t> remove;
+    int seekAfter = 0;  // successful seeks before the failure
+    int readAfter = 0;  // successful reads before the failure
+  } faults;
+  int reads = 0;
+  int writes = 0;
+  int seeks = 0;
+
+  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override;
+  uint16_t RemoveFile(const std::string& path) override;
+  uint16_t UserLanguage() override;
+  void ShowHaltBox(const std::string& text, const std::string& caption) override;
+  [[noreturn]] void ExitProcess(int code) override;
+};
+
+// Runs `fn` and returns the exit code a halting report ended it with, or
+// nullopt when it returned normally.
+std::optional<int> RunUntilExit(const std::function<void()>& fn);
+
+}  // namespace testkit
