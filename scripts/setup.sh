@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth x11-apps imagemagick
   python3 python3-dbf python3-dbfread shapelib
+  time bc
 )
 
 missing=()

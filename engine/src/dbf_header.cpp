@@ -44,7 +44,11 @@ void Release(TableDescriptor& d) {
 // FieldNo looks names up here instead of comparing with every field.
 void BuildFieldIndex(TableDescriptor& d) {
   d.FieldIndex.clear();
-  for (size_t k = 1; k < d.Fields.size(); ++k) d.FieldIndex.emplace(d.Fields[k].Name, static_cast<uint8_t>(k));
+  d.FirstOfName.assign(d.Fields.size(), 0);
+  for (size_t k = 1; k < d.Fields.size(); ++k) {
+    auto it = d.FieldIndex.emplace(d.Fields[k].Name, static_cast<uint8_t>(k)).first;
+    d.FirstOfName[k] = it->second;
+  }
 }
 
 }  // namespace

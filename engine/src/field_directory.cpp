@@ -33,10 +33,20 @@ uint8_t Engine::FieldNo(const std::string& name) {
   for (auto& c : wanted) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  // The index holds the first field of every name, so the first match wins.
-  const TableDescriptor& d = *CurrentTable();
+  // Names are mostly asked for in field order, so the field last found and
+  // the one after it are tried before the index; either way the answer is
+  // the first field of that name.
+  TableDescriptor& d = *CurrentTable();
+  for (uint8_t k : {d.FieldNoHint, static_cast<uint8_t>(d.FieldNoHint + 1)}) {
+    if (k >= 1 && k <= d.FieldCount && k < d.FirstOfName.size() && d.Fields[k].Name == wanted) {
+      d.FieldNoHint = k;
+      return d.FirstOfName[k];
+    }
+  }
   auto it = d.FieldIndex.find(wanted);
-  return it == d.FieldIndex.end() || it->second > d.FieldCount ? 0 : it->second;
+  if (it == d.FieldIndex.end() || it->second > d.FieldCount) return 0;
+  d.FieldNoHint = it->second;
+  return it->second;
 }
 
 }  // namespace kestrel

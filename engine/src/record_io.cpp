@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "kestrel/engine.h"
 
@@ -11,49 +12,55 @@ namespace kestrel {
 
 namespace {
 
-// The field's text; bytes a malformed header places beyond the record read
-// as blanks.
-std::string FieldText(const TableDescriptor& d, const FieldEntry& f) {
-  std::string text(f.Length, ' ');
-  for (size_t i = 0; i < f.Length; ++i) {
-    size_t at = static_cast<size_t>(f.Offset) + i;
-    if (at < d.RecordBuffer.size()) text[i] = static_cast<char>(d.RecordBuffer[at]);
+// The field's bytes as a view into the record buffer. Bytes that a malformed
+// header places beyond the record read as blanks; they are assembled in
+// `spill`, so the common case copies nothing.
+std::string_view FieldBytes(const TableDescriptor& d, const FieldEntry& f, std::string& spill) {
+  const size_t from = f.Offset;
+  if (from + f.Length <= d.RecordBuffer.size()) {
+    return {reinterpret_cast<const char*>(d.RecordBuffer.data()) + from, f.Length};
   }
-  return text;
+  spill.assign(f.Length, ' ');
+  for (size_t i = 0; i < f.Length && from + i < d.RecordBuffer.size(); ++i) {
+    spill[i] = static_cast<char>(d.RecordBuffer[from + i]);
+  }
+  return spill;
+}
+
+std::string_view Trimmed(std::string_view t) {
+  while (!t.empty() && static_cast<unsigned char>(t.front()) <= 32) t.remove_prefix(1);
+  while (!t.empty() && static_cast<unsigned char>(t.back()) <= 32) t.remove_suffix(1);
+  return t;
 }
 
 // Integer text with an optional sign; anything else, or a value outside the
 // 32-bit range, reads as 0.
-int32_t ParseInteger(const std::string& text) {
-  std::string t = TrimText(text);
+int32_t ParseInteger(std::string_view text) {
+  std::string_view t = Trimmed(text);
+  if (!t.empty() && t.front() == '+') {
+    t.remove_prefix(1);
+    if (!t.empty() && t.front() == '-') return 0;
+  }
   if (t.empty()) return 0;
-  const char* first = t.data();
-  const char* last = t.data() + t.size();
-  if (*first == '+') ++first;
   int32_t value = 0;
-  auto [ptr, ec] = std::from_chars(first, last, value);
-  if (ec != std::errc() || ptr != last || first == last) return 0;
+  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+  if (ec != std::errc() || ptr != t.data() + t.size()) return 0;
   return value;
 }
 
-// Decimal text with a point; anything malformed reads as 0.
-double ParseReal(const std::string& text) {
-  std::string t = TrimText(text);
-  if (t.empty()) return 0;
-  bool negative = false;
-  size_t i = 0;
-  if (t[0] == '+' || t[0] == '-') {
-    negative = t[0] == '-';
-    i = 1;
+// Decimal text with a point ("5.", ".5" and exponents included); anything
+// malformed reads as 0.
+double ParseReal(std::string_view text) {
+  std::string_view t = Trimmed(text);
+  if (!t.empty() && t.front() == '+') {
+    t.remove_prefix(1);
+    if (!t.empty() && t.front() == '-') return 0;
   }
-  std::string body = t.substr(i);
-  if (!body.empty() && body.back() == '.') body.pop_back();  // "5." is 5
-  if (!body.empty() && body[0] == '.') body.insert(0, "0");  // ".5" is 0.5
-  if (body.empty() || body[0] == '-' || body[0] == '+') return 0;
+  if (t.empty()) return 0;
   double value = 0;
-  auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
-  if (ec != std::errc() || ptr != body.data() + body.size()) return 0;
-  return negative ? -value : value;
+  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+  if (ec != std::errc() || ptr != t.data() + t.size()) return 0;
+  return value;
 }
 
 void PutInt32(uint8_t* p, int32_t v) {
@@ -127,9 +134,10 @@ void Engine::UnpackRecord(const TableDescriptor& d, uint8_t* dest, size_t destSi
   uint8_t deleted = !d.RecordBuffer.empty() && d.RecordBuffer[0] == '*' ? 1 : 0;
   put(&deleted, 1);
   at += 1;
+  std::string spill;
   for (size_t k = 1; k < d.Fields.size(); ++k) {
     const FieldEntry& f = d.Fields[k];
-    const std::string text = FieldText(d, f);
+    const std::string_view text = FieldBytes(d, f, spill);
     switch (f.Type) {
       case 'C': {
         uint8_t len = f.Length;
@@ -142,7 +150,7 @@ void Engine::UnpackRecord(const TableDescriptor& d, uint8_t* dest, size_t destSi
       case 'D': {
         // YYYYMMDD; the text shows the last two digits of the year. A field
         // shorter than 8 reads its missing digits as blanks.
-        std::string digits = Cut(text, 8);
+        std::string digits(text.substr(0, 8));
         digits.resize(8, ' ');
         std::string yy = digits.substr(2, 2), mm = digits.substr(4, 2), dd = digits.substr(6, 2);
         std::string shown;
