@@ -1,6 +1,8 @@
 // The zero-byte scrub of one table: every field of every record is read with
 // Peek; a field holding NUL bytes gets them replaced by blanks and is written
 // back with Poke. Fields without NUL bytes are never written.
+#include <map>
+
 #include "run.h"
 
 namespace dbfclean {
@@ -17,13 +19,19 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
     const int32_t total = options.progress ? engine.RecCount() : 0;
     std::string name;
     std::string bytes;
+    // A dry run writes nothing, so a field read twice in one record (two
+    // fields of one name) would be counted twice; it remembers the repairs
+    // it would have written instead and reads them back.
+    std::map<uint8_t, std::string> unwritten;
     while (!engine.dEOF()) {
       bool changed = false;
+      unwritten.clear();
       const uint8_t n = engine.FieldCount();
       for (int f = 1; f <= n; ++f) {
         engine.Field(static_cast<uint8_t>(f), name);
         uint8_t k = engine.FieldNo(name);
         engine.Peek(k, engine.RecNo(), bytes);
+        if (auto it = unwritten.find(k); it != unwritten.end()) bytes = it->second;
         size_t at = bytes.find('\0');
         if (at == std::string::npos) continue;
         // Every NUL before `at` is a blank already, so searching on from the
@@ -36,7 +44,11 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
         }
         engine.Field(static_cast<uint8_t>(f), name);
         k = engine.FieldNo(name);
-        if (!options.dryRun) engine.Poke(bytes, k, engine.RecNo());
+        if (options.dryRun) {
+          unwritten[k] = bytes;
+        } else {
+          engine.Poke(bytes, k, engine.RecNo());
+        }
       }
       if (changed) ++counters.RecordsFixed;
       if (options.progress) options.progress(engine.RecNo(), total);
