@@ -1,0 +1,261 @@
+// The platform layer on Windows: the engine's file, lock, search, path,
+// character, language and halting calls mapped onto the Win32 ANSI API.
+//
+// Results are GetLastError's numbers cut to their low 16 bits, which are
+// the numbers the engine's messages know (2, 3, 5, 32, 33, 158, ...). This
+// is the only file besides the POSIX layer that talks to the system, and the
+// only one that includes <windows.h>.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "../platform.h"
+
+namespace kestrel {
+namespace {
+
+uint16_t LastError() { return static_cast<uint16_t>(GetLastError() & 0xFFFF); }
+
+// ReadFile and WriteFile take 32-bit counts; larger requests go in pieces.
+constexpr size_t kMaxChunk = 1u << 30;
+
+class Win32File : public File {
+ public:
+  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  ~Win32File() override {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+
+  uint16_t Seek(uint64_t offset) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN)) return LastError();
+    return 0;
+  }
+
+  uint16_t Read(void* buffer, size_t count, size_t* got) override {
+    *got = 0;
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    auto* p = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      DWORD n = 0;
+      const auto ask = static_cast<DWORD>(std::min(count - done, kMaxChunk));
+      if (!ReadFile(handle_, p + done, ask, &n, nullptr)) return LastError();
+      if (n == 0) break;  // end of file
+      done += n;
+    }
+    *got = done;
+    return 0;
+  }
+
+  uint16_t Write(const void* buffer, size_t count, size_t* written) override {
+    *written = 0;
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    const auto* p = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      DWORD n = 0;
+      const auto ask = static_cast<DWORD>(std::min(count - done, kMaxChunk));
+      if (!WriteFile(handle_, p + done, ask, &n, nullptr)) {
+        const DWORD e = GetLastError();
+        // A full disk is a short count, which the engine turns into its
+        // "Disk write error (probable cause: Disk Full)." report.
+        if (e == ERROR_DISK_FULL || e == ERROR_HANDLE_DISK_FULL) break;
+        *written = done;
+        return static_cast<uint16_t>(e & 0xFFFF);
+      }
+      if (n == 0) break;
+      done += n;
+    }
+    *written = done;
+    return 0;
+  }
+
+  uint16_t Size(uint64_t* size) override {
+    *size = 0;
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    LARGE_INTEGER li;
+    if (!GetFileSizeEx(handle_, &li)) return LastError();
+    *size = static_cast<uint64_t>(li.QuadPart);
+    return 0;
+  }
+
+  // The engine passes 0 as the upper halves: lock positions are 32-bit.
+  uint16_t LockRegion(uint32_t offset, uint32_t length) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    if (!LockFile(handle_, offset, 0, length, 0)) return LastError();
+    return 0;
+  }
+
+  uint16_t UnlockRegion(uint32_t offset, uint32_t length) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    if (!UnlockFile(handle_, offset, 0, length, 0)) return LastError();
+    return 0;
+  }
+
+  uint16_t Close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    HANDLE h = std::exchange(handle_, INVALID_HANDLE_VALUE);
+    return CloseHandle(h) ? 0 : LastError();
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// Entries carrying one of these attributes are left out unless asked for.
+constexpr uint32_t kFilteredAttributes = attr::Hidden | attr::System | attr::VolumeId | attr::Directory;
+
+class Win32Search : public DirSearch {
+ public:
+  Win32Search(HANDLE handle, uint32_t excluded) : handle_(handle), excluded_(excluded) {}
+  ~Win32Search() override { FindClose(handle_); }
+
+  int32_t Next(FoundFile* found) override {
+    WIN32_FIND_DATAA data;
+    while (FindNextFileA(handle_, &data)) {
+      if (Take(data, excluded_, found)) return 0;
+    }
+    return LastError();
+  }
+
+  // Copies `data` into `found` when no excluded attribute is set.
+  static bool Take(const WIN32_FIND_DATAA& data, uint32_t excluded, FoundFile* found) {
+    if (data.dwFileAttributes & excluded) return false;
+    found->name = data.cFileName;
+    found->attributes = data.dwFileAttributes & 0xFF;
+    found->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+  }
+
+ private:
+  HANDLE handle_;
+  uint32_t excluded_;
+};
+
+class Win32Platform : public Platform {
+ public:
+  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<File>* file) override {
+    file->reset();
+    if (path.empty()) return oserr::PathNotFound;
+    DWORD access = 0;
+    switch (mode & 3) {
+      case 0: access = GENERIC_READ; break;
+      case 1: access = GENERIC_WRITE; break;
+      default: access = GENERIC_READ | GENERIC_WRITE; break;
+    }
+    // The sharing granted to other openers: 16 none, 32 read, 48 write;
+    // 64 and the compatibility value 0 read and write. The values above 64
+    // are no mode the engine makes; they share everything, as 64 does.
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    switch (mode & 0x70) {
+      case 0x10: share = 0; break;
+      case 0x20: share = FILE_SHARE_READ; break;
+      case 0x30: share = FILE_SHARE_WRITE; break;
+      default: break;
+    }
+    HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastError();
+    *file = std::make_unique<Win32File>(h);
+    return 0;
+  }
+
+  uint16_t RemoveFile(const std::string& path) override {
+    if (path.empty()) return oserr::PathNotFound;
+    return DeleteFileA(path.c_str()) ? 0 : LastError();
+  }
+
+  int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
+                    FoundFile* found) override {
+    search->reset();
+    const uint32_t excluded = ~attributes & kFilteredAttributes;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return LastError();
+    auto running = std::make_unique<Win32Search>(h, excluded);
+    if (!Win32Search::Take(data, excluded, found)) {
+      // Only entries the filter leaves out so far: the first one that
+      // passes is the result, and none at all is 18 (no more files).
+      int32_t rc = running->Next(found);
+      if (rc != 0) return rc;
+    }
+    *search = std::move(running);
+    return 0;
+  }
+
+  std::string FullPath(const std::string& path) override {
+    // The buffer of MAX_PATH characters the engine has always used; a path
+    // that does not fit gives no result rather than a cut one.
+    char buffer[MAX_PATH];
+    if (path.empty()) return std::string();
+    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    return std::string(buffer, n);
+  }
+
+  std::string CurrentDirectory() override {
+    const DWORD need = GetCurrentDirectoryA(0, nullptr);
+    if (need == 0) return std::string();
+    std::string dir(need, '\0');
+    const DWORD n = GetCurrentDirectoryA(need, dir.data());
+    if (n == 0 || n >= need) return std::string();
+    dir.resize(n);
+    return dir;
+  }
+
+  uint16_t ChangeDirectory(const std::string& path) override {
+    return SetCurrentDirectoryA(path.c_str()) ? 0 : LastError();
+  }
+
+  void OemToAnsi(uint8_t* bytes, size_t count) override {
+    // In place is allowed when source and destination are the same buffer.
+    while (count > 0) {
+      const auto n = static_cast<DWORD>(std::min(count, kMaxChunk));
+      OemToCharBuffA(reinterpret_cast<LPCSTR>(bytes), reinterpret_cast<LPSTR>(bytes), n);
+      bytes += n;
+      count -= n;
+    }
+  }
+
+  void UpperBytes(char* bytes, size_t count) override {
+    while (count > 0) {
+      const auto n = static_cast<DWORD>(std::min(count, kMaxChunk));
+      CharUpperBuffA(bytes, n);
+      bytes += n;
+      count -= n;
+    }
+  }
+
+  bool IsLetter(uint8_t c) override { return IsCharAlphaA(static_cast<CHAR>(c)) != FALSE; }
+
+  uint16_t UserLanguage() override { return GetUserDefaultLangID(); }
+
+  void ShowHaltBox(const std::string& text, const std::string& caption) override {
+    MessageBoxA(GetCapture(), text.c_str(), caption.c_str(), MB_ICONSTOP | MB_OK);
+  }
+
+  [[noreturn]] void ExitProcess(int code) override {
+    // ExitProcess does not flush the C runtime's buffers of a static build.
+    std::fflush(nullptr);
+    ::ExitProcess(static_cast<UINT>(code));
+  }
+};
+
+}  // namespace
+
+Platform& Platform::Default() {
+  static Win32Platform platform;
+  return platform;
+}
+
+}  // namespace kestrel
