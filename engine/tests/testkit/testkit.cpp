@@ -250,6 +250,12 @@ void RecordingPlatform::ExitProcess(int code) {
   throw ProcessExit{code};
 }
 
+ReportLog::ReportLog(kestrel::Engine& engine) : engine_(engine) {
+  engine.ErrorHook = [this] { entries.push_back({engine_.ErrorCode, engine_.ErrorText}); };
+}
+
+ReportLog::~ReportLog() { engine_.ErrorHook = nullptr; }
+
 std::optional<int> RunUntilExit(const std::function<void()>& fn) {
   try {
     fn();

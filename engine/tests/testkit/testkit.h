@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -114,6 +115,28 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
   uint16_t UserLanguage() override;
   void ShowHaltBox(const std::string& text, const std::string& caption) override;
   [[noreturn]] void ExitProcess(int code) override;
+};
+
+// Installs an ErrorHook on `engine` that records the code and the detail
+// text of every report, so that a test sees each report an operation makes
+// (also the second one of a failure that reports twice) and the operation
+// goes on as it would after a report that returns.
+class ReportLog {
+ public:
+  struct Entry {
+    uint16_t code;
+    std::string text;
+    bool operator==(const Entry&) const = default;
+    friend void PrintTo(const Entry& e, std::ostream* os) { *os << e.code << " \"" << e.text << "\""; }
+  };
+  explicit ReportLog(kestrel::Engine& engine);
+  ~ReportLog();  // removes the hook: an engine may outlive its log
+  ReportLog(const ReportLog&) = delete;
+  ReportLog& operator=(const ReportLog&) = delete;
+  std::vector<Entry> entries;
+
+ private:
+  kestrel::Engine& engine_;
 };
 
 // Runs `fn` and returns the exit code a halting report ended it with, or
