@@ -64,8 +64,7 @@ void Engine::RejectNotDbase(TableDescriptor& d, bool shortName, const std::strin
   SetError(210, name + " is not a dBASE database." + glue + reason + tail);
 }
 
-bool Engine::MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout, uint16_t& offset,
-                            FieldEntry& entry) {
+bool Engine::MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout, uint16_t& offset, FieldEntry& entry) {
   // The first byte is always part of the name; it ends before a NUL and
   // after 10 characters, so a name without NUL cannot run past its slot.
   entry.Name.clear();
@@ -91,6 +90,9 @@ bool Engine::MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout,
   entry.Offset = offset;
   offset = static_cast<uint16_t>(offset + entry.Length);
   if (std::strchr("CDFLMN", type) == nullptr || type == '\0') {
+    // Released before the report: a report that raises must not leave the
+    // descriptor holding the file.
+    Release(d);
     SetError(211, "Field: " + entry.Name + " [" + std::string(1, type) + "] in " + d.FileName +
                       " is not a valid field type");
     return false;
