@@ -1,0 +1,146 @@
+// The POSIX platform's emulation of Windows file semantics: share modes
+// between opens, byte-range locks, names without regard to case, read-only
+// files, the search's attribute rules, the user's language and the OEM table.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "testkit.h"
+
+namespace {
+
+kestrel::Platform& host() { return kestrel::Platform::Default(); }
+
+// What Windows does by itself is emulated on POSIX hosts; these cases test
+// the emulation.
+#ifndef _WIN32
+
+uint16_t Open(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>& file) {
+  return host().OpenFile(path, mode, &file);
+}
+
+std::string Contents(const std::string& path) {
+  std::unique_ptr<kestrel::File> f;
+  if (Open(path, 66, f) != 0) return "?";
+  char buf[16];
+  size_t got = 0;
+  f->Read(buf, sizeof buf, &got);
+  return std::string(buf, got);
+}
+
+TEST(PosixPlatform, ShareModesHoldBetweenOpensUntilClosed) {
+  testkit::TempDir dir;
+  const std::string path = dir.Write("t.dbf", "x");
+  struct Case {
+    uint8_t first, second;
+    uint16_t result;
+  };
+  for (Case c : {Case{18, 18, 32}, Case{18, 66, 32}, Case{66, 18, 32}, Case{66, 66, 0}, Case{2, 66, 0}, Case{66, 2, 0},
+                 Case{2, 18, 32}}) {
+    SCOPED_TRACE(std::to_string(c.first) + " then " + std::to_string(c.second));
+    std::unique_ptr<kestrel::File> a, b;
+    ASSERT_EQ(Open(path, c.first, a), 0);
+    EXPECT_EQ(Open(path, c.second, b), c.result);
+    EXPECT_EQ(a->Close(), 0);
+    EXPECT_EQ(a->Close(), 6);
+    b.reset();
+    EXPECT_EQ(Open(path, c.second, b), 0);  // the share byte went with the close
+  }
+}
+
+TEST(PosixPlatform, ByteRangeLocksConflictBetweenOpens) {
+  testkit::TempDir dir;
+  const std::string path = dir.Write("t.dbf", "x");
+  std::unique_ptr<kestrel::File> a, b;
+  ASSERT_EQ(Open(path, 66, a), 0);
+  ASSERT_EQ(Open(path, 66, b), 0);
+  const uint32_t at = 0x40000000u + 100;
+  EXPECT_EQ(a->LockRegion(at, 10), 0);
+  EXPECT_EQ(b->LockRegion(at + 5, 10), 33);
+  EXPECT_EQ(a->LockRegion(at + 9, 1), 33);  // one holder cannot stack overlapping locks either
+  EXPECT_EQ(b->UnlockRegion(at, 10), 158);
+  EXPECT_EQ(a->UnlockRegion(at, 5), 158);  // only the exact region unlocks
+  EXPECT_EQ(b->LockRegion(at + 10, 10), 0);
+  EXPECT_EQ(a->UnlockRegion(at, 10), 0);
+  EXPECT_EQ(b->LockRegion(at, 10), 0);
+  b.reset();  // closing drops its locks
+  EXPECT_EQ(a->LockRegion(at, 20), 0);
+}
+
+TEST(PosixPlatform, NamesResolveWithoutRegardToCase) {
+  testkit::TempDir dir;
+  std::filesystem::create_directory(dir.File("Data"));
+  dir.Write("Data/cust.DBF", "cust");
+  EXPECT_EQ(Contents(dir.File("DATA/CUST.dbf")), "cust");
+  dir.Write("a.dbf", "lower");
+  dir.Write("A.DBF", "upper");
+  EXPECT_EQ(Contents(dir.File("a.dbf")), "lower");
+  EXPECT_EQ(Contents(dir.File("A.DBF")), "upper");
+  EXPECT_EQ(Contents(dir.File("a.DBF")), "upper");  // no exact match: the first in byte order
+
+  std::unique_ptr<kestrel::File> f;
+  EXPECT_EQ(Open(dir.File("none.dbf"), 66, f), 2);
+  EXPECT_EQ(Open(dir.File("none/x.dbf"), 66, f), 3);
+  EXPECT_EQ(Open(dir.File("Data"), 66, f), 5);
+  EXPECT_EQ(host().RemoveFile(dir.File("DATA/Cust.Dbf")), 0);
+  EXPECT_FALSE(testkit::FileExists(dir.File("Data/cust.DBF")));
+}
+
+TEST(PosixPlatform, ReadOnlyAndOpenFilesCannotBeChanged) {
+  testkit::TempDir dir;
+  const std::string path = dir.Write("t.dbf", "x");
+  testkit::SetReadOnly(path, true);  // refused also when the tests run as root
+  std::unique_ptr<kestrel::File> f;
+  EXPECT_EQ(Open(path, 66, f), 5);
+  EXPECT_EQ(host().RemoveFile(path), 5);
+  EXPECT_TRUE(testkit::FileExists(path));
+  testkit::SetReadOnly(path, false);
+  ASSERT_EQ(Open(path, 66, f), 0);
+  EXPECT_EQ(host().RemoveFile(path), 32);
+  f.reset();
+  EXPECT_EQ(host().RemoveFile(path), 0);
+  EXPECT_EQ(host().RemoveFile(path), 2);
+}
+
+TEST(PosixPlatform, SearchFiltersByAttributes) {
+  testkit::TempDir dir;
+  dir.Write("b.ndx", "b");
+  dir.Write("A.NDX", "a");
+  dir.Write(".h.ndx", "h");
+  std::filesystem::create_directory(dir.File("sub.ndx"));
+  auto find = [&](const std::string& mask, uint32_t attributes) {
+    std::unique_ptr<kestrel::DirSearch> search;
+    kestrel::FoundFile found;
+    int32_t rc = host().FindFirst(dir.File(mask), attributes, &search, &found);
+    std::string names = std::to_string(rc);
+    for (; rc == 0; rc = search->Next(&found)) names += " " + found.name + ":" + std::to_string(found.attributes);
+    return names;
+  };
+  EXPECT_EQ(find("*.NDX", kestrel::attr::Archive), "0 A.NDX:32 b.ndx:32");
+  EXPECT_EQ(find("*.ndx", kestrel::attr::Archive | kestrel::attr::Hidden), "0 .h.ndx:34 A.NDX:32 b.ndx:32");
+  EXPECT_EQ(find("s*", kestrel::attr::Directory), "0 sub.ndx:16");
+  EXPECT_EQ(find("s*", kestrel::attr::Archive), "18");
+  EXPECT_EQ(find("*.cdx", kestrel::attr::Archive), "2");
+  EXPECT_EQ(find("none/*.ndx", kestrel::attr::Archive), "3");
+  testkit::SetReadOnly(dir.File("b.ndx"), true);
+  EXPECT_EQ(find("b.*", kestrel::attr::Archive), "0 b.ndx:33");
+}
+
+#endif  // _WIN32
+
+TEST(PosixPlatform, LanguageAndOemTable) {
+  EXPECT_EQ(kestrel::LanguageFromLocaleName("de_DE.UTF-8"), 0x0407);
+  EXPECT_EQ(kestrel::LanguageFromLocaleName("en_GB"), 0x0809);
+  EXPECT_EQ(kestrel::LanguageFromLocaleName("fr_CA.ISO-8859-1@x"), 0x0C0C);
+  EXPECT_EQ(kestrel::LanguageFromLocaleName("ja_JP"), 0x0411);
+  for (const char* english : {"C", "POSIX", "", "C.UTF-8", "en_US"}) {
+    EXPECT_EQ(kestrel::LanguageFromLocaleName(english), 0x0409) << english;
+  }
+
+  uint8_t bytes[] = {0x41, 0x80, 0xE1, 0xC4, 0x81, 0xFF};
+  host().OemToAnsi(bytes, sizeof bytes);
+  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + sizeof bytes),
+            (std::vector<uint8_t>{0x41, 0xC7, 0xDF, 0x2D, 0xFC, 0xA0}));
+}
+
+}  // namespace
