@@ -31,7 +31,9 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
         engine.Field(static_cast<uint8_t>(f), name);
         uint8_t k = engine.FieldNo(name);
         engine.Peek(k, engine.RecNo(), bytes);
-        if (auto it = unwritten.find(k); it != unwritten.end()) bytes = it->second;
+        if (options.dryRun) {
+          if (auto it = unwritten.find(k); it != unwritten.end()) bytes = it->second;
+        }
         size_t at = bytes.find('\0');
         if (at == std::string::npos) continue;
         // Every NUL before `at` is a blank already, so searching on from the
