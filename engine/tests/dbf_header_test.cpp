@@ -5,10 +5,6 @@
 
 #include "testkit.h"
 
-// Tables are described with designated initializers that name only what
-// differs from the defaults.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace {
 
 using Entry = testkit::ReportLog::Entry;
@@ -171,9 +167,6 @@ TEST_F(Header, ImpossibleValuesEndInADefinedResult) {
   Open(testkit::BuildDbf({.fields = {{"ABCDEFGHIJK", 'C', 3}}}));
   ASSERT_EQ(d_.FieldCount, 1);
   EXPECT_EQ(d_.Fields[1].Name, "ABCDEFGHIJ");
-  Open(testkit::BuildDbf({.version = 0x8C, .fields = {{std::string(32, 'q'), 'C', 3}}}));
-  ASSERT_EQ(d_.FieldCount, 1);
-  EXPECT_EQ(d_.Fields[1].Name, std::string(10, 'Q'));
 
   // A count past 2^31 turns negative: the table is empty.
   Open(testkit::BuildDbf({.fields = {{"A"}}, .records = {" x"}, .recordCount = 0x80000000u}));
