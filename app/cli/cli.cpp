@@ -116,14 +116,19 @@ class CliPlatform : public kestrel::PlatformWrapper {
   void ShowHaltBox(const std::string& text, const std::string& caption) override {
     if (ui) ui->EndBar();
     std::string lines = text;
-    for (size_t p; (p = lines.find("\r\n")) != std::string::npos;) lines.replace(p, 2, "\n");
+    // The engine's texts break lines the Windows way, and one of them (the
+    // buffer size mismatch) the other way round; a terminal wants "\n".
+    for (const char* lineBreak : {"\r\n", "\n\r"}) {
+      for (size_t p; (p = lines.find(lineBreak)) != std::string::npos;) lines.replace(p, 2, "\n");
+    }
     std::fprintf(stderr, "%s\n%s\n", caption.c_str(), lines.c_str());
     std::fflush(stderr);
   }
 };
 
 int UsageError(const std::string& text) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram, text.c_str(), kProgram);
+  // One line, so that a script's log shows the whole complaint in one place.
+  std::fprintf(stderr, "%s: %s (see '%s --help')\n", kProgram, text.c_str(), kProgram);
   return kExitUsage;
 }
 

@@ -1,0 +1,210 @@
+// dbfclean-cli end to end: the real binary on real files in temporary
+// directories, checked by its exit status, its two output streams and the
+// bytes left on disk.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "child_process.h"
+#include "kestrel/engine.h"
+#include "testkit.h"
+
+namespace {
+
+using testkit::Record;
+namespace fs = std::filesystem;
+
+const std::string kSep = kestrel::HostPathStyle() == kestrel::PathStyle::Windows ? "\\" : "/";
+const std::string kHint = " (see 'dbfclean-cli --help')\n";
+
+apptest::ProcessResult Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), DBFCLEAN_CLI);
+  return apptest::RunProcess(args);
+}
+
+std::string Upper(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// A table of two fields with the given records, and the same after the scrub.
+std::string Table(const std::vector<std::string>& records, uint32_t count = 0) {
+  testkit::DbfSpec spec;
+  spec.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
+  spec.records = records;
+  if (count) spec.recordCount = count;
+  return testkit::BuildDbf(spec);
+}
+std::string Blanked(std::string bytes, size_t from = 32 + 2 * 32 + 1) {
+  for (size_t i = from; i < bytes.size(); ++i) bytes[i] = bytes[i] == '\0' ? ' ' : bytes[i];
+  return bytes;
+}
+const std::string kDamaged = Table({std::string(" \0\0ab  1", 8), std::string("*x   \0\0\0", 8)});  // 5 in 2
+
+TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
+  testkit::TempDir dir;
+  dir.Write("a.dbf", kDamaged);
+  dir.Write("x.ndx", "index");
+  const std::string missing = dir.File("nope");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> calls = {
+      {{"--bogus", dir.path()}, "unknown option '--bogus'"},
+      {{}, "missing DIRECTORY"},
+      {{missing}, "no such directory: " + missing},
+      {{dir.path(), "a.dbf", "zz.dbf"}, "no table zz.dbf in " + dir.path()}};
+  for (const auto& [args, complaint] : calls) {
+    auto r = Cli(args);
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.err, "dbfclean-cli: " + complaint + kHint);
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), kDamaged);
+  EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
+
+  auto help = Cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: dbfclean-cli [--dry-run] [--quiet] DIRECTORY [TABLE ...]\n", 0), 0u);
+  auto version = Cli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("dbfclean-cli ", 0), 0u);
+
+  // A directory without tables: nothing to do, and its index files stay.
+  testkit::TempDir none;
+  none.Write("x.ndx", "index");
+  auto r = Cli({none.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "No .dbf tables in " + none.path() + ": nothing to clean.\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(testkit::FileExists(none.File("x.ndx")));
+}
+
+TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
+  testkit::TempDir dir;
+  testkit::DbfSpec all;  // every field type, a deleted record, a memo reference of NULs
+  all.version = 0x83;
+  all.fields = {{"NAME", 'C', 3}, {"BORN", 'D', 8}, {"OK", 'L', 1}, {"NOTE", 'M', 10}, {"QTY", 'N', 4, 1}};
+  all.records = {Record(all,
+                        {std::string("\0\0\0", 3),
+                         std::string("1999\0\0"
+                                     "01",
+                                     8),
+                         std::string(1, '\0'), std::string(10, '\0'), std::string("\0.5", 3)},
+                        true),
+                 Record(all, {"ok", "20200101", "T", "         1", " 1.0"})};
+  const std::string allBytes = testkit::BuildDbf(all);
+  dir.Write("all.dbf", allBytes);
+  dir.Write("B.DBF", kDamaged);
+  const std::string clean = Table({" ab    1"});
+  dir.Write("clean.dbf", clean);
+  const auto old = fs::last_write_time(dir.File("clean.dbf")) - std::chrono::hours(48);
+  fs::last_write_time(dir.File("clean.dbf"), old);
+  dir.Write("empty.dbf", Table({}));
+  for (const char* n : {"x.ndx", "Y.NDX", "notes.txt"}) dir.Write(n, "index");
+
+  auto r = Cli({dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Database(s) are cleaned up! Fixed 22 zeroes in 3 records\n");
+  EXPECT_EQ(r.err,
+            "Cleaning all.dbf database...\nCleaning B.DBF database...\nCleaning clean.dbf database...\n"
+            "Cleaning empty.dbf database...\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("all.dbf")), Blanked(allBytes, 32 + 5 * 32 + 1));
+  EXPECT_EQ(testkit::ReadFile(dir.File("B.DBF")), Blanked(kDamaged));
+  EXPECT_EQ(testkit::ReadFile(dir.File("clean.dbf")), clean);
+  EXPECT_EQ(fs::last_write_time(dir.File("clean.dbf")), old);  // never written
+  EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
+  EXPECT_FALSE(testkit::FileExists(dir.File("Y.NDX")));
+  EXPECT_TRUE(testkit::FileExists(dir.File("notes.txt")));
+
+  // Only the named table, quietly; the index files go all the same.
+  dir.Write("B.DBF", kDamaged);
+  dir.Write("x.ndx", "index");
+  r = Cli({"--quiet", dir.path(), "b.dbf"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Database(s) are cleaned up! Fixed 5 zeroes in 2 records\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
+
+  // A dry run counts and changes nothing.
+  dir.Write("B.DBF", kDamaged);
+  dir.Write("x.ndx", "index");
+  fs::last_write_time(dir.File("B.DBF"), old);
+  r = Cli({"--dry-run", dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Dry run: would fix 5 zeroes in 2 records\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("B.DBF")), kDamaged);
+  EXPECT_EQ(fs::last_write_time(dir.File("B.DBF")), old);
+  EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
+}
+
+// b.dbf cannot be cleaned: the run halts there with the engine's code, a.dbf
+// stays repaired, c.dbf and the index files are not reached.
+TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
+  struct Case {
+    std::string what;
+    std::string bytes;
+    int status;
+    std::string report;  // after "Program halted.\n"; NAME stands for b.dbf's path
+    std::function<void(const std::string&)> prepare;
+  };
+  testkit::DbfSpec wide;  // its unpacked record would need more than 64 KB
+  for (int i = 0; i < 255; ++i) wide.fields.push_back({"D" + std::to_string(i), 'D', 255});
+  const std::string truncated = Table({std::string(" \0\0ab  1", 8), " x"}, 2).substr(0, 32 + 64 + 1 + 8 + 3);
+  std::unique_ptr<kestrel::Engine> holder;
+  const std::vector<Case> cases = {
+      {"not a table", std::string(40, 'x'), 210,
+       "Error # 210 (Not a dBASE data file)\nNAME is not a dBASE database.(Invalid version byte)+ [USE/OpenDBF]\n"},
+      {"truncated", truncated, 213, "Error # 213 (End of file found unexpectedly)\nFile:  NAME  [GetDbfRecord]\n"},
+      {"open elsewhere", kDamaged, 32, "Error # 32 (File sharing violation)\nFailure to open NAME [USE/OpenDbf]\n",
+       [&](const std::string& path) {
+         holder = std::make_unique<kestrel::Engine>();
+         holder->USE(path + " EXCLUSIVE");
+       }},
+      {"read-only", kDamaged, 5, "Error # 5 (File access denied)\nFailure to open NAME [USE/OpenDbf]\n",
+       [](const std::string& path) { testkit::SetReadOnly(path, true); }},
+      {"code above 255", testkit::BuildDbf(wide), 255,
+       "Error # 266 (Invalid size)\nDatabase record/buffer size mismatch: NAME [USE()]\n"
+       "Record Size=65791, Buffer Size=0\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testkit::TempDir dir;
+    dir.Write("a.dbf", kDamaged);
+    const std::string b = dir.Write("b.dbf", c.bytes);
+    dir.Write("c.dbf", kDamaged);
+    dir.Write("x.ndx", "index");
+    if (c.prepare) c.prepare(b);
+    auto r = Cli({dir.path()});
+    holder.reset();
+    std::string report = c.report;
+    report.replace(report.find("NAME"), 4, Upper(b));
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Cleaning a.dbf database...\nCleaning b.dbf database...\nProgram halted.\n" + report);
+    EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
+    EXPECT_EQ(testkit::ReadFile(dir.File("c.dbf")), kDamaged);
+    EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
+    // The records before the failure stay repaired.
+    if (c.status == 213) {
+      EXPECT_EQ(testkit::ReadFile(b), Blanked(truncated.substr(0, 105)) + truncated.substr(105));
+    }
+  }
+}
+
+TEST(Cli, AnIndexThatCannotBeErasedHaltsAfterTheRepairs) {
+  testkit::TempDir dir;
+  dir.Write("a.dbf", kDamaged);
+  dir.Write("x.ndx", "index");
+  dir.Write("y.ndx", "index");
+  testkit::SetReadOnly(dir.File("x.ndx"), true);
+  auto r = Cli({dir.path()});
+  EXPECT_EQ(r.status, 5);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(
+      r.err,
+      "Cleaning a.dbf database...\nProgram halted.\nError # 5 (File access denied)\nCould not erase 1 files like " +
+          dir.path() + kSep + "*.ndx\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
+  EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
+  EXPECT_FALSE(testkit::FileExists(dir.File("y.ndx")));
+}
+
+}  // namespace
