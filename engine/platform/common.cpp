@@ -178,6 +178,7 @@ uint16_t LanguageFromLocaleName(const std::string& locale) {
       {0x0C, "CH", 4},  {0x0C, "LU", 5},  {0x0C, "MC", 6},  {0x07, "DE", 1},  {0x07, "CH", 2},  {0x07, "AT", 3},
       {0x07, "LU", 4},  {0x07, "LI", 5},  {0x0A, "ES", 3},  {0x0A, "MX", 2},  {0x10, "IT", 1},  {0x10, "CH", 2},
       {0x16, "BR", 1},  {0x16, "PT", 2},  {0x13, "NL", 1},  {0x13, "BE", 2},  {0x1D, "SE", 1},  {0x1D, "FI", 2},
+      {0x04, "TW", 1},  {0x04, "CN", 2},  {0x04, "HK", 3},  {0x04, "SG", 4},
   };
   // ll[_CC][.encoding][@modifier]
   std::string name = locale.substr(0, locale.find_first_of(".@"));
@@ -192,6 +193,8 @@ uint16_t LanguageFromLocaleName(const std::string& locale) {
   }
   if (primary == 0) return 0;  // neutral: a language the table does not know
   uint16_t sub = 1;            // the language's default sublanguage
+  if (lang == "nn") sub = 2;   // Norwegian Nynorsk is Norwegian's second form
+  if (primary == 0x04) sub = 2;  // Chinese without a country: simplified (China)
   for (const auto& s : kSublanguages) {
     if (s.primary == primary && country == s.country) sub = s.sub;
   }
