@@ -197,12 +197,14 @@ class PosixFile : public File {
       uint64_t c = offset, d = offset + uint64_t(length);
       if (c < b && a < d) return oserr::LockViolation;
     }
+    // A zero length would mean "to the end" to fcntl; to Windows it is an
+    // empty region, so nothing is locked at the system level.
     struct flock fl = {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(offset);
     fl.l_len = static_cast<off_t>(length);
-    if (fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+    if (length != 0 && fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
       return (errno == EAGAIN || errno == EACCES) ? oserr::LockViolation : MapErrno(errno, oserr::LockViolation);
     }
     held_.emplace_back(offset, length);
@@ -218,7 +220,7 @@ class PosixFile : public File {
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(offset);
     fl.l_len = static_cast<off_t>(length);
-    if (fcntl(fd_, F_OFD_SETLK, &fl) != 0) return MapErrno(errno, oserr::NotLocked);
+    if (length != 0 && fcntl(fd_, F_OFD_SETLK, &fl) != 0) return MapErrno(errno, oserr::NotLocked);
     held_.erase(it);
     return 0;
   }
