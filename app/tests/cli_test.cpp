@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "child_process.h"
+#include "run_process.h"
 #include "kestrel/engine.h"
 #include "testkit.h"
 

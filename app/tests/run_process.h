@@ -1,6 +1,7 @@
-// Starting a program the way a user's shell would and taking what it printed:
-// its standard output, its standard error and its exit status. The CLI tests
-// use it to run the real dbfclean-cli binary.
+// Running a program to its end the way a user's shell would and taking what
+// it printed: its standard output, its standard error and its exit status.
+// The CLI tests use it to run the real dbfclean-cli binary. (The testkit's
+// ChildProcess talks to a program that keeps running; this one waits.)
 #pragma once
 
 #include <string>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #else
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -97,8 +99,9 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv) {
 inline ProcessResult RunProcess(const std::vector<std::string>& argv) {
   ProcessResult result;
   int outPipe[2], errPipe[2];
-  if (pipe(outPipe) != 0) return result;
-  if (pipe(errPipe) != 0) {
+  // Close-on-exec: only the duplicates on 1 and 2 reach the child.
+  if (pipe2(outPipe, O_CLOEXEC) != 0) return result;
+  if (pipe2(errPipe, O_CLOEXEC) != 0) {
     close(outPipe[0]);
     close(outPipe[1]);
     return result;
@@ -107,7 +110,6 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) posix_spawn_file_actions_addclose(&actions, fd);
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
