@@ -101,6 +101,9 @@ int32_t NthPos(int32_t n, const std::string& pattern, const std::string& text) {
   for (int32_t pass = 0; pass < n; ++pass) {
     found = work.find(pattern);
     if (found == std::string::npos) return 0;
+    // A pattern that starts with the blot character leaves the copy as it
+    // was, so every later pass would find this same occurrence again.
+    if (work[found] == static_cast<char>(255)) break;
     work[found] = static_cast<char>(255);
   }
   return static_cast<int32_t>(found + 1);
@@ -127,7 +130,9 @@ bool Engine::RemoveKeyword(const std::string& keyword, std::string& text) {
   }
   if (!key.empty()) {
     int32_t k = 1;
-    for (;;) {
+    // No text holds more occurrences than characters; the bound ends the
+    // search for keywords whose passes cannot move on (see NthPos).
+    while (static_cast<size_t>(k) <= text.size()) {
       int32_t p = NthPos(k, key, text);
       if (p < 1) break;
       size_t after = static_cast<size_t>(p - 1) + key.size();

@@ -173,4 +173,15 @@ TEST(EraseFiles, NoMatchIsQuiet) {
 }
 #endif  // _WIN32
 
+// The blot character 255 cannot move a search on when the pattern starts
+// with it: both searches must still end, and at once.
+TEST(TextUtilities, PatternsStartingWithByte255End) {
+  EXPECT_EQ(kestrel::NthPos(INT32_MAX, "\xFF\xFF", "\xFF\xFF\xFF"), 1);
+  kestrel::Engine engine;
+  const std::string word = std::string(2, '\xFF') + "A";
+  std::string text = word;
+  EXPECT_FALSE(engine.RemoveKeyword("\xFF\xFF", text));
+  EXPECT_EQ(text, word);
+}
+
 }  // namespace
