@@ -79,7 +79,7 @@ void EncodeReal48(double value, uint8_t out[6]) {
   if (value == 0 || !std::isfinite(value)) return;
   const bool negative = value < 0;
   int e = 0;
-  double m = std::frexp(std::fabs(value), &e);  // m in [0.5, 1)
+  double m = std::frexp(std::fabs(value), &e);   // m in [0.5, 1)
   int exponent = e + 128;                        // (2m) * 2^(e-1), biased by 129
   double scaled = (2 * m - 1) * 549755813888.0;  // 2^39
   auto fraction = static_cast<uint64_t>(std::floor(scaled + 0.5));
@@ -161,11 +161,15 @@ void Engine::UnpackRecord(const TableDescriptor& d, uint8_t* dest, size_t destSi
           case 3: shown = dd + "-" + mm + "-" + yy; break;
           default: shown = dd + "." + mm + "." + yy; break;
         }
-        uint8_t slot[9];
-        slot[0] = 8;
-        std::memcpy(slot + 1, shown.data(), 8);
+        // The slot of a field shorter than 6 cannot hold the whole text; the
+        // length byte then counts what fits, so that a reader of the string
+        // stays inside the slot (and inside the buffer for a last field).
         const size_t slotSize = static_cast<size_t>(f.Length) + 3;
-        put(slot, std::min<size_t>(9, slotSize));
+        const size_t shownLength = std::min<size_t>(8, slotSize - 1);
+        uint8_t slot[9];
+        slot[0] = static_cast<uint8_t>(shownLength);
+        std::memcpy(slot + 1, shown.data(), 8);
+        put(slot, 1 + shownLength);
         at += slotSize;
         break;
       }
@@ -198,8 +202,7 @@ void Engine::UnpackRecord(const TableDescriptor& d, uint8_t* dest, size_t destSi
         }
         break;
       }
-      default:
-        break;
+      default: break;
     }
   }
 }

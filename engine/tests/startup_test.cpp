@@ -1,0 +1,93 @@
+// Engine start-up and shutdown: the date layout taken from the user's
+// language, the settings and work areas a new engine starts with, and the
+// closing of every table at the end, also when a halting report ends the run.
+#include <gtest/gtest.h>
+
+#include "table_fixture.h"
+
+namespace {
+
+// No engine operation puts a table into the reserved areas 34 and 35, yet
+// shutdown closes them first. To watch that order the test reaches the slot
+// table through explicit instantiation, where access is not checked.
+using Slots = std::array<std::unique_ptr<kestrel::TableDescriptor>, kestrel::Engine::kAreas + 1>;
+using SlotsMember = Slots kestrel::Engine::*;
+SlotsMember SlotsOf();
+template <SlotsMember M>
+struct SlotsAccess {
+  friend SlotsMember SlotsOf() { return M; }
+};
+template struct SlotsAccess<&kestrel::Engine::areas_>;
+
+TEST(Startup, DateFormatFollowsTheUserLanguageAndEveryAreaStartsEmpty) {
+  // Language identifiers: sublanguage << 10 | primary language.
+  const std::pair<uint16_t, int> cases[] = {{0x0409, 0}, {0x0809, 2}, {0x0407, 5}, {0x0807, 5},
+                                            {0x0C0C, 7}, {0x040C, 4}, {0x0419, 8}, {0x0411, 0},
+                                            {0x0C0A, 6}, {0x0410, 3}, {0x0000, 0}};
+  for (auto [lang, format] : cases) {
+    testkit::RecordingPlatform platform;
+    platform.language = lang;
+    kestrel::Engine engine(platform);
+    EXPECT_EQ(engine.DateFormat, format) << std::hex << lang;
+  }
+  testkit::RecordingPlatform platform;
+  kestrel::Engine engine(platform);
+  EXPECT_EQ(engine.CurrentArea(), 1);
+  EXPECT_EQ(engine.DefaultOpenMode, 66);
+  EXPECT_TRUE(engine.EngineReady);
+  for (int a = 1; a <= 35; ++a) EXPECT_EQ(engine.Area(static_cast<uint8_t>(a)), nullptr) << a;
+}
+
+TEST(Shutdown, ClosesTheReservedAreasFirstAndLeavesAreaOneCurrent) {
+  testkit::TableFixture f;
+  const std::string a = f.Make("a", testkit::Spec({{"X", 'C', 1}}, {" 1"}));
+  const std::string b = f.Make("b", testkit::Spec({{"X", 'C', 1}}, {" 1"}));
+  f.engine.Select(2);
+  f.engine.USE(a);
+  f.engine.Select(3);
+  f.engine.USE(b);
+  std::swap((f.engine.*SlotsOf())[3], (f.engine.*SlotsOf())[34]);
+  f.engine.Select(5);
+
+  // Every close fails, so each one leaves a report naming its file and the
+  // area that was current.
+  std::vector<std::pair<int, std::string>> closes;
+  f.platform.faults.close = 29;
+  f.engine.AutoReport = true;
+  f.engine.ErrorHook = [&] { closes.emplace_back(f.engine.CurrentArea(), f.engine.ErrorText); };
+  f.engine.EngineShutdown();
+  const std::string nameA = testkit::EngineName(a), nameB = testkit::EngineName(b);
+  ASSERT_EQ(closes.size(), 2u);
+  EXPECT_EQ(closes[0], std::make_pair(34, "File:  " + nameB + " [CloseDbf(" + nameB + ")]"));
+  EXPECT_EQ(closes[1], std::make_pair(2, "File:  " + nameA + " [CloseDbf(" + nameA + ")]"));
+  EXPECT_EQ(f.engine.CurrentArea(), 1);
+  EXPECT_EQ(f.engine.Area(2), nullptr);
+  EXPECT_EQ(f.engine.Area(34), nullptr);
+
+  // With nothing open, the end of the program closes and reports nothing.
+  f.engine.EngineShutdown();
+  EXPECT_EQ(closes.size(), 2u);
+}
+
+TEST(Shutdown, HaltingReportClosesEveryTableOnTheWayOut) {
+  testkit::TableFixture f;
+  const std::string path = f.Make("t", testkit::Spec({{"X", 'C', 1}}, {" 1"}));
+  f.engine.USE(path);
+  f.engine.Select(4);
+  f.engine.USE(path + " ALIAS second");
+  f.engine.AutoReport = true;
+  EXPECT_EQ(testkit::RunUntilExit([&] { f.engine.Field(0); }), 220);
+  ASSERT_EQ(f.platform.halts.size(), 1u);
+  EXPECT_EQ(f.platform.halts[0].text, "Error # 220 (Invalid parameter)\r\nInvalid field number. [Field(0)]");
+  EXPECT_EQ(f.engine.Area(1), nullptr);
+  EXPECT_EQ(f.engine.Area(4), nullptr);
+  EXPECT_EQ(f.engine.CurrentArea(), 1);
+
+  // Nobody holds the file any more: another engine gets it for itself.
+  kestrel::Engine fresh;
+  fresh.AutoReport = false;
+  fresh.USE(path + " EXCLUSIVE");
+  EXPECT_EQ(fresh.ErrorCode, 0) << fresh.ErrorText;
+}
+
+}  // namespace

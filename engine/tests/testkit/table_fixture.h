@@ -1,0 +1,69 @@
+// What the table tests share: a temporary directory to write tables into, a
+// recording platform that also notes the open mode of every file it opens,
+// and an engine on it whose reports are recorded instead of halting.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testkit.h"
+
+namespace testkit {
+
+class ModeRecordingPlatform : public RecordingPlatform {
+ public:
+  ModeRecordingPlatform() { language = 0x0409; }  // English (US): dates as MM/DD/YY
+  std::vector<uint8_t> openModes;
+  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
+    openModes.push_back(mode);
+    return RecordingPlatform::OpenFile(path, mode, file);
+  }
+};
+
+struct TableFixture {
+  TableFixture() { engine.AutoReport = false; }
+
+  // Writes `name`.dbf (name may hold subdirectories, which are created) and
+  // returns its path without the extension, the way a USE command names it.
+  std::string Make(const std::string& name, const DbfSpec& spec) const {
+    std::filesystem::path p = std::filesystem::path(dir.path()) / name;
+    std::filesystem::create_directories(p.parent_path());
+    WriteFile(p.string() + ".dbf", BuildDbf(spec));
+    return p.string();
+  }
+
+  kestrel::TableDescriptor& Table() { return *engine.CurrentTable(); }
+  // Bytes of the application record and of the record buffer.
+  std::string App(size_t from, size_t n) { return std::string(reinterpret_cast<char*>(Table().AppRecord) + from, n); }
+  int32_t Int32(size_t from) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v |= static_cast<uint32_t>(Table().AppRecord[from + i]) << (8 * i);
+    return static_cast<int32_t>(v);
+  }
+  std::string Raw() { return std::string(Table().RecordBuffer.begin(), Table().RecordBuffer.end()); }
+
+  TempDir dir;
+  ModeRecordingPlatform platform;
+  kestrel::Engine engine{platform};
+};
+
+// A version 0x03 table of these fields and whole records.
+inline DbfSpec Spec(std::vector<FieldSpec> fields, std::vector<std::string> records = {}) {
+  DbfSpec spec;
+  spec.fields = std::move(fields);
+  spec.records = std::move(records);
+  return spec;
+}
+
+// The file name as USE keeps it for a command naming `path`: upper-cased
+// (ASCII, as temporary paths are) with the default extension.
+inline std::string EngineName(const std::string& path) {
+  std::string s = path;
+  for (auto& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s + ".dbf";
+}
+
+}  // namespace testkit
