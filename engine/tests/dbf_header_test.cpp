@@ -176,4 +176,25 @@ TEST_F(Header, ImpossibleValuesEndInADefinedResult) {
   EXPECT_TRUE(d_.AtEof && d_.AtBof);
 }
 
+TEST(HeaderIo, SystemReadErrorsPropagateUnreported) {
+  testkit::TempDir dir;
+  DbfSpec s;
+  s.fields = {{"A", 'C', 5, 0}};
+  const std::string path = dir.Write("T.dbf", testkit::BuildDbf(s));
+  for (bool sizeFails : {false, true}) {
+    testkit::RecordingPlatform platform;
+    (sizeFails ? platform.faults.size : platform.faults.read) = 30;
+    kestrel::Engine engine(platform);
+    kestrel::TableDescriptor d;
+    d.FileName = path;
+    try {
+      engine.OpenDbf(d);
+      ADD_FAILURE() << "no exception";
+    } catch (const kestrel::EInOutError& e) {
+      EXPECT_EQ(e.ErrorCode, 30);
+    }
+    EXPECT_TRUE(platform.halts.empty());
+  }
+}
+
 }  // namespace
