@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "run_process.h"
 #include "kestrel/engine.h"
+#include "run_process.h"
 #include "testkit.h"
 
 namespace {
@@ -157,7 +157,7 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
       {"open elsewhere", kDamaged, 32, "Error # 32 (File sharing violation)\nFailure to open NAME [USE/OpenDbf]\n",
        [&](const std::string& path) {
          holder = std::make_unique<kestrel::Engine>();
-         holder->USE(path + " EXCLUSIVE");
+         holder->USE(path);  // shared: only an exclusive open is kept out
        }},
       {"read-only", kDamaged, 5, "Error # 5 (File access denied)\nFailure to open NAME [USE/OpenDbf]\n",
        [](const std::string& path) { testkit::SetReadOnly(path, true); }},
