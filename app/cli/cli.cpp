@@ -46,8 +46,8 @@ const char* const kUsage =
     "  --version   show the version\n"
     "\n"
     "Exit status: 0 done (also when there is nothing to clean), 64 wrong call,\n"
-    "the engine's error code (255 for codes above 255) when a table cannot be\n"
-    "cleaned, 74 an input/output failure while reading a table.\n";
+    "the engine's error code when a table cannot be cleaned (on Linux 255 for\n"
+    "codes above 255), 74 an input/output failure while reading a table.\n";
 
 class CliUi : public RunUi {
  public:
