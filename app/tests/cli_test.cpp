@@ -34,7 +34,8 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// A table of two fields with the given records, and the same after the scrub.
+// A table of two fields with the given records, and what the scrub makes of
+// such bytes: every NUL after the header a blank.
 std::string Table(const std::vector<std::string>& records, uint32_t count = 0) {
   testkit::DbfSpec spec;
   spec.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
