@@ -79,20 +79,22 @@ class CliUi : public RunUi {
   // next to the scrub itself.
   void TableProgress(int32_t done, int32_t total) override {
     if (!bar_ || total <= 0) return;
-    const int width = 40;
+    const int width = 30;  // keeps the line under 70 columns for any count
     const int filled = static_cast<int>(static_cast<int64_t>(done) * width / total);
     if (active_ && filled == drawn_ && done != total) return;
     drawn_ = filled;
     active_ = true;
     std::string line(static_cast<size_t>(width), '.');
     for (int i = 0; i < filled && i < width; ++i) line[static_cast<size_t>(i)] = '#';
-    std::fprintf(stderr, "\r  [%s] %d/%d records", line.c_str(), static_cast<int>(done), static_cast<int>(total));
+    lastWidth_ = std::fprintf(stderr, "\r  [%s] %d/%d records", line.c_str(), static_cast<int>(done),
+                              static_cast<int>(total));
     std::fflush(stderr);
   }
 
   void EndBar() {
     if (!active_) return;
-    std::fprintf(stderr, "\r%*s\r", 72, "");
+    // Blank out exactly what the bar printed (its "\r" included).
+    std::fprintf(stderr, "\r%*s\r", lastWidth_ > 1 ? lastWidth_ - 1 : 1, "");
     std::fflush(stderr);
     active_ = false;
     drawn_ = -1;
@@ -105,6 +107,7 @@ class CliUi : public RunUi {
   bool bar_;
   bool active_ = false;
   int drawn_ = -1;
+  int lastWidth_ = 0;
 };
 
 // The halting report of a program without windows: "Program halted." and
