@@ -81,11 +81,15 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv) {
   }
   CloseHandle(out);
   CloseHandle(err);
+  // The child's streams are in text mode, which ends every line with CR LF
+  // on Windows; the tests compare the lines the program wrote, with LF.
   auto slurp = [](const char* name) {
     std::ifstream in(name, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
-    return ss.str();
+    std::string text = ss.str();
+    for (size_t p = 0; (p = text.find("\r\n", p)) != std::string::npos;) text.erase(p, 1);
+    return text;
   };
   result.out = slurp(outName);
   result.err = slurp(errName);

@@ -11,6 +11,9 @@ namespace {
 
 kestrel::Platform& host() { return kestrel::Platform::Default(); }
 
+// The Windows semantics that the POSIX layer emulates are what the Win32
+// layer gets from the system; the Windows build runs these cases as well, so
+// both layers answer alike.
 
 uint16_t Open(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>& file) {
   return host().OpenFile(path, mode, &file);
@@ -67,11 +70,6 @@ TEST(PosixPlatform, NamesResolveWithoutRegardToCase) {
   std::filesystem::create_directory(dir.File("Data"));
   dir.Write("Data/cust.DBF", "cust");
   EXPECT_EQ(Contents(dir.File("DATA/CUST.dbf")), "cust");
-  dir.Write("a.dbf", "lower");
-  dir.Write("A.DBF", "upper");
-  EXPECT_EQ(Contents(dir.File("a.dbf")), "lower");
-  EXPECT_EQ(Contents(dir.File("A.DBF")), "upper");
-  EXPECT_EQ(Contents(dir.File("a.DBF")), "upper");  // no exact match: the first in byte order
 
   std::unique_ptr<kestrel::File> f;
   EXPECT_EQ(Open(dir.File("none.dbf"), 66, f), 2);
@@ -79,6 +77,15 @@ TEST(PosixPlatform, NamesResolveWithoutRegardToCase) {
   EXPECT_EQ(Open(dir.File("Data"), 66, f), 5);
   EXPECT_EQ(host().RemoveFile(dir.File("DATA/Cust.Dbf")), 0);
   EXPECT_FALSE(testkit::FileExists(dir.File("Data/cust.DBF")));
+
+  if (kestrel::HostPathStyle() == kestrel::PathStyle::Windows) {
+    GTEST_SKIP() << "two names that differ only in case cannot both exist on Windows";
+  }
+  dir.Write("a.dbf", "lower");
+  dir.Write("A.DBF", "upper");
+  EXPECT_EQ(Contents(dir.File("a.dbf")), "lower");
+  EXPECT_EQ(Contents(dir.File("A.DBF")), "upper");
+  EXPECT_EQ(Contents(dir.File("a.DBF")), "upper");  // no exact match: the first in byte order
 }
 
 TEST(PosixPlatform, ReadOnlyAndOpenFilesCannotBeChanged) {
@@ -96,6 +103,9 @@ TEST(PosixPlatform, ReadOnlyAndOpenFilesCannotBeChanged) {
 }
 
 TEST(PosixPlatform, SearchFiltersByAttributes) {
+  if (kestrel::HostPathStyle() == kestrel::PathStyle::Windows) {
+    GTEST_SKIP() << "dot files are hidden on POSIX hosts only; Windows attributes: Win32Platform tests";
+  }
   testkit::TempDir dir;
   dir.Write("b.ndx", "b");
   dir.Write("A.NDX", "a");

@@ -99,7 +99,12 @@ class Win32File : public File {
 
   uint16_t UnlockRegion(uint32_t offset, uint32_t length) override {
     if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
-    if (!UnlockFile(handle_, offset, 0, length, 0)) return LastError();
+    if (!UnlockFile(handle_, offset, 0, length, 0)) {
+      // Windows says 158 for a region this handle does not hold; Wine says
+      // 33, which an unlock cannot otherwise give.
+      const uint16_t e = LastError();
+      return e == oserr::LockViolation ? oserr::NotLocked : e;
+    }
     return 0;
   }
 
@@ -116,31 +121,47 @@ class Win32File : public File {
 // Entries carrying one of these attributes are left out unless asked for.
 constexpr uint32_t kFilteredAttributes = attr::Hidden | attr::System | attr::VolumeId | attr::Directory;
 
+// A search by FindFirstFileA/FindNextFileA. Windows also matches a mask
+// against the short 8.3 names, so "*.ndx" would take X.NDXOLD (short name
+// X~1.NDX) and erase a file that is no index; every entry is therefore held
+// to the mask by its real name as well, as on the other platforms.
 class Win32Search : public DirSearch {
  public:
-  Win32Search(HANDLE handle, uint32_t excluded) : handle_(handle), excluded_(excluded) {}
+  Win32Search(HANDLE handle, std::string mask, uint32_t excluded)
+      : handle_(handle), mask_(std::move(mask)), excluded_(excluded) {}
   ~Win32Search() override { FindClose(handle_); }
+
+  // The first entry that passes, starting with `data`: 0; 2 when no name
+  // matched, 18 when only entries the attribute filter leaves out did.
+  int32_t First(const WIN32_FIND_DATAA& data, FoundFile* found) {
+    if (Take(data, found)) return 0;
+    const int32_t rc = Next(found);
+    return rc == oserr::NoMoreFiles && !nameMatched_ ? oserr::FileNotFound : rc;
+  }
 
   int32_t Next(FoundFile* found) override {
     WIN32_FIND_DATAA data;
     while (FindNextFileA(handle_, &data)) {
-      if (Take(data, excluded_, found)) return 0;
+      if (Take(data, found)) return 0;
     }
     return LastError();
   }
 
-  // Copies `data` into `found` when no excluded attribute is set.
-  static bool Take(const WIN32_FIND_DATAA& data, uint32_t excluded, FoundFile* found) {
-    if (data.dwFileAttributes & excluded) return false;
+ private:
+  bool Take(const WIN32_FIND_DATAA& data, FoundFile* found) {
+    if (!MaskMatches(mask_, data.cFileName)) return false;
+    nameMatched_ = true;
+    if (data.dwFileAttributes & excluded_) return false;
     found->name = data.cFileName;
     found->attributes = data.dwFileAttributes & 0xFF;
     found->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
   }
 
- private:
   HANDLE handle_;
+  std::string mask_;
   uint32_t excluded_;
+  bool nameMatched_ = false;
 };
 
 class Win32Platform : public Platform {
@@ -164,6 +185,13 @@ class Win32Platform : public Platform {
       case 0x30: share = FILE_SHARE_WRITE; break;
       default: break;
     }
+    // Windows refuses to write to a read-only file by itself; Wine run by
+    // root would let the write through, so the attribute is checked first.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if ((access & GENERIC_WRITE) && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+      return oserr::AccessDenied;
+    }
     HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastError();
     *file = std::make_unique<Win32File>(h);
@@ -178,19 +206,15 @@ class Win32Platform : public Platform {
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
                     FoundFile* found) override {
     search->reset();
-    const uint32_t excluded = ~attributes & kFilteredAttributes;
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(pattern.c_str(), &data);
     if (h == INVALID_HANDLE_VALUE) return LastError();
-    auto running = std::make_unique<Win32Search>(h, excluded);
-    if (!Win32Search::Take(data, excluded, found)) {
-      // Only entries the filter leaves out so far: the first one that
-      // passes is the result, and none at all is 18 (no more files).
-      int32_t rc = running->Next(found);
-      if (rc != 0) return rc;
-    }
-    *search = std::move(running);
-    return 0;
+    const size_t brk = pattern.find_last_of("\\/:");
+    auto running = std::make_unique<Win32Search>(h, brk == std::string::npos ? pattern : pattern.substr(brk + 1),
+                                                 ~attributes & kFilteredAttributes);
+    const int32_t rc = running->First(data, found);
+    if (rc == 0) *search = std::move(running);
+    return rc;
   }
 
   std::string FullPath(const std::string& path) override {
