@@ -11,23 +11,24 @@ TEST(FieldDirectory, NamesAndNumbersOfFields) {
   auto& e = f.engine;
   e.USE(f.Make(
       "t", testkit::Spec({{"custno", 'C', 4}, {"NAME", 'C', 4}, {"CUSTNO", 'C', 4}, {"ABCDEFGHIJ", 'C', 4}}, {" 1"})));
-  EXPECT_EQ(e.FieldCount(), 4);
-  EXPECT_EQ(e.Field(1), "CUSTNO");
-  EXPECT_EQ(e.Field(4), "ABCDEFGHIJ");
-  for (const char* name : {"custno", "CUSTNO", "CUSTNO  ", "CuStNo\t"}) EXPECT_EQ(e.FieldNo(name), 1) << name;
-  EXPECT_EQ(e.FieldNo("name"), 2);
-  EXPECT_EQ(e.FieldNo("abcdefghijKL"), 4);
-  EXPECT_EQ(e.FieldNo("  CUSTNO"), 0);
-  EXPECT_EQ(e.FieldNo("NAMES"), 0);
-  EXPECT_EQ(e.FieldNo(""), 0);
+  EXPECT_EQ(std::to_string(e.FieldCount()) + " " + e.Field(1) + " " + e.Field(4), "4 CUSTNO ABCDEFGHIJ");
+  // Trailing blanks and control characters go, leading ones stay; case does
+  // not matter; 10 characters count; the first of equal names wins.
+  for (auto [name, number] : {std::pair{"custno", 1},
+                              {"CUSTNO  ", 1},
+                              {"CuStNo\t", 1},
+                              {"name", 2},
+                              {"abcdefghijKL", 4},
+                              {"  CUSTNO", 0},
+                              {"NAMES", 0},
+                              {"", 0}}) {
+    EXPECT_EQ(e.FieldNo(name), number) << name;
+  }
   EXPECT_EQ(e.ErrorCode, 0);
-
   for (int n : {0, 5}) {
     std::string name = "stale";
     e.Field(static_cast<uint8_t>(n), name);
-    EXPECT_EQ(name, "");
-    EXPECT_EQ(e.ErrorCode, 220);
-    EXPECT_EQ(e.ErrorText, "Invalid field number. [Field(" + std::to_string(n) + ")]");
+    EXPECT_EQ(name + f.Err(), "220 Invalid field number. [Field(" + std::to_string(n) + ")]");
   }
 }
 
@@ -37,11 +38,8 @@ TEST(FieldDirectory, TableOfTheMostFields) {
   for (int k = 1; k <= 255; ++k) spec.fields.push_back({"F" + std::to_string(k), 'C', 1, 0});
   spec.records = {std::string(256, 'x')};
   f.engine.USE(f.Make("wide", spec));
-  ASSERT_EQ(f.engine.ErrorCode, 0);
-  EXPECT_EQ(f.engine.FieldCount(), 255);
-  EXPECT_EQ(f.engine.Field(255), "F255");
+  EXPECT_EQ(std::to_string(f.engine.FieldCount()) + " " + f.engine.Field(255), "255 F255");
   EXPECT_EQ(f.engine.FieldNo("f255"), 255);
-  EXPECT_EQ(f.engine.Peek(255, 1), "x");
 }
 
 }  // namespace

@@ -29,13 +29,9 @@ TEST(Startup, DateFormatFollowsTheUserLanguageAndEveryAreaStartsEmpty) {
     platform.language = lang;
     kestrel::Engine engine(platform);
     EXPECT_EQ(engine.DateFormat, format) << std::hex << lang;
+    EXPECT_TRUE(engine.CurrentArea() == 1 && engine.DefaultOpenMode == 66 && engine.EngineReady);
+    for (int a = 1; a <= 35; ++a) EXPECT_EQ(engine.Area(static_cast<uint8_t>(a)), nullptr) << a;
   }
-  testkit::RecordingPlatform platform;
-  kestrel::Engine engine(platform);
-  EXPECT_EQ(engine.CurrentArea(), 1);
-  EXPECT_EQ(engine.DefaultOpenMode, 66);
-  EXPECT_TRUE(engine.EngineReady);
-  for (int a = 1; a <= 35; ++a) EXPECT_EQ(engine.Area(static_cast<uint8_t>(a)), nullptr) << a;
 }
 
 TEST(Shutdown, ClosesTheReservedAreasFirstAndLeavesAreaOneCurrent) {
@@ -48,24 +44,18 @@ TEST(Shutdown, ClosesTheReservedAreasFirstAndLeavesAreaOneCurrent) {
   f.engine.USE(b);
   std::swap((f.engine.*SlotsOf())[3], (f.engine.*SlotsOf())[34]);
   f.engine.Select(5);
-
-  // Every close fails, so each one leaves a report naming its file and the
-  // area that was current.
+  // Every close fails, so each one reports its file and the current area.
   std::vector<std::pair<int, std::string>> closes;
   f.platform.faults.close = 29;
   f.engine.AutoReport = true;
   f.engine.ErrorHook = [&] { closes.emplace_back(f.engine.CurrentArea(), f.engine.ErrorText); };
   f.engine.EngineShutdown();
   const std::string nameA = testkit::EngineName(a), nameB = testkit::EngineName(b);
-  ASSERT_EQ(closes.size(), 2u);
-  EXPECT_EQ(closes[0], std::make_pair(34, "File:  " + nameB + " [CloseDbf(" + nameB + ")]"));
-  EXPECT_EQ(closes[1], std::make_pair(2, "File:  " + nameA + " [CloseDbf(" + nameA + ")]"));
+  EXPECT_EQ(closes, (std::vector<std::pair<int, std::string>>{{34, "File:  " + nameB + " [CloseDbf(" + nameB + ")]"},
+                                                              {2, "File:  " + nameA + " [CloseDbf(" + nameA + ")]"}}));
   EXPECT_EQ(f.engine.CurrentArea(), 1);
-  EXPECT_EQ(f.engine.Area(2), nullptr);
-  EXPECT_EQ(f.engine.Area(34), nullptr);
-
-  // With nothing open, the end of the program closes and reports nothing.
-  f.engine.EngineShutdown();
+  EXPECT_TRUE(f.engine.Area(2) == nullptr && f.engine.Area(34) == nullptr);
+  f.engine.EngineShutdown();  // nothing open: nothing closed, nothing reported
   EXPECT_EQ(closes.size(), 2u);
 }
 
@@ -79,10 +69,7 @@ TEST(Shutdown, HaltingReportClosesEveryTableOnTheWayOut) {
   EXPECT_EQ(testkit::RunUntilExit([&] { f.engine.Field(0); }), 220);
   ASSERT_EQ(f.platform.halts.size(), 1u);
   EXPECT_EQ(f.platform.halts[0].text, "Error # 220 (Invalid parameter)\r\nInvalid field number. [Field(0)]");
-  EXPECT_EQ(f.engine.Area(1), nullptr);
-  EXPECT_EQ(f.engine.Area(4), nullptr);
-  EXPECT_EQ(f.engine.CurrentArea(), 1);
-
+  EXPECT_TRUE(f.engine.Area(1) == nullptr && f.engine.Area(4) == nullptr && f.engine.CurrentArea() == 1);
   // Nobody holds the file any more: another engine gets it for itself.
   kestrel::Engine fresh;
   fresh.AutoReport = false;

@@ -9,92 +9,66 @@
 
 namespace {
 
-testkit::DbfSpec Cust() {
+// C(10), N(8,2), D(8), L(1): an application record of 1 + 11 + 6 + 11 + 1 = 30.
+testkit::DbfSpec Cust(bool withRecord = true) {
   auto spec = testkit::Spec({{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"DUE", 'D', 8}, {"PAID", 'L', 1}});
-  spec.records = {testkit::Record(spec, {"Smith", "    3.50", "19970315", "T"})};
+  if (withRecord) spec.records = {testkit::Record(spec, {"Smith", "    3.50", "19970315", "T"})};
   return spec;
 }
 
-TEST(Use, EmptyOrBlankCommandClosesTheTableSilently) {
-  testkit::TableFixture f;
-  const std::string path = f.Make("t", Cust());
-  f.engine.AutoReport = true;
-  for (const char* blank : {"", "   ", " \t "}) {
-    f.engine.USE(path);
-    f.engine.ErrorCode = 9;
-    f.engine.USE(blank);
-    EXPECT_EQ(f.engine.ErrorCode, 0);
-    EXPECT_EQ(f.engine.CurrentTable(), nullptr);
-  }
-  EXPECT_TRUE(f.platform.halts.empty());
-}
-
-TEST(Use, ExclusiveAndAliasOptions) {
+TEST(Use, OptionsAndSettingsChooseNameAliasAndOpenMode) {
   testkit::TableFixture f;
   auto& e = f.engine;
   const std::string path = f.Make("cust", Cust());
+  auto opened = [&] {
+    return std::to_string(f.platform.openModes.back()) + (f.Table().Exclusive ? " exclusive " : " shared ") +
+           e.CurrentAlias() + " " + e.CurrentDbfName();
+  };
+  const std::string name = testkit::EngineName(path);
   e.USE(path + " exclusive");
-  EXPECT_EQ(f.platform.openModes.back(), 18);
-  EXPECT_TRUE(f.Table().Exclusive);
-  EXPECT_EQ(e.CurrentAlias(), "CUST");
-  EXPECT_EQ(e.CurrentDbfName(), testkit::EngineName(path));
-  e.USE(path);
-  EXPECT_EQ(f.platform.openModes.back(), 66);
-  EXPECT_FALSE(f.Table().Exclusive);
-
-  // EXCLUSIVE is a word of its own; in a directory name it stays put.
-  for (const char* dir : {"my exclusive_old", "my exclusive2", "my exclusive"}) {
-    const std::string p = f.Make(std::string(dir) + "/t", Cust());
-    e.USE(p);
-    ASSERT_EQ(e.ErrorCode, 0) << e.ErrorText;
-    EXPECT_FALSE(f.Table().Exclusive) << dir;
-    EXPECT_EQ(e.CurrentDbfName(), testkit::EngineName(p));
-  }
-  e.USE(f.dir.File("my exclusive") + "/t ALIAS x EXCLUSIVE");
-  EXPECT_TRUE(f.Table().Exclusive);
-  EXPECT_EQ(e.CurrentAlias(), "X");
-
-  // Only the first word after ALIAS counts; ALIAS at the very end is part of
-  // the name; two blanks after it leave the base name; 64 characters at most.
-  e.USE(path + " ALIAS c1 rest");
-  EXPECT_EQ(e.CurrentAlias(), "C1");
-  const std::string spaced = f.Make("t alias", Cust());
-  e.USE(spaced);
-  EXPECT_EQ(e.CurrentDbfName(), testkit::EngineName(spaced));
-  EXPECT_EQ(e.CurrentAlias(), "T ALIAS");
-  e.USE(path + " alias  c2");
-  EXPECT_EQ(e.CurrentAlias(), "CUST");
+  EXPECT_EQ(opened(), "18 exclusive CUST " + name);
+  e.USE(path + " ALIAS c1 rest");  // only the first word after ALIAS
+  EXPECT_EQ(opened(), "66 shared C1 " + name);
+  e.USE(path + " alias  c2");  // two blanks: the base name
+  EXPECT_EQ(opened(), "66 shared CUST " + name);
   e.USE(path + " alias " + std::string(70, 'q'));
   EXPECT_EQ(e.CurrentAlias(), std::string(64, 'Q'));
-}
+  const std::string spaced = f.Make("t alias", Cust());  // ALIAS at the end is part of the name
+  e.USE(spaced);
+  EXPECT_EQ(opened(), "66 shared T ALIAS " + testkit::EngineName(spaced));
 
-TEST(Use, SettingsChooseTheOpenModeAndTheFileModeIsRestored) {
-  testkit::TableFixture f;
-  auto& e = f.engine;
-  const std::string path = f.Make("t", Cust());
+  // EXCLUSIVE is a word of its own; in a directory name it stays put.
+  std::string p;
+  for (const char* dir : {"my exclusive_old", "my exclusive2", "my exclusive"}) {
+    p = f.Make(std::string(dir) + "/t", Cust());
+    e.USE(p);
+    EXPECT_EQ(opened(), "66 shared T " + testkit::EngineName(p));
+  }
+  e.USE(p + " ALIAS x EXCLUSIVE");
+  EXPECT_EQ(opened(), "18 exclusive X " + testkit::EngineName(p));
+
   e.FileMode = 7;
   e.DefaultOpenMode = 18;
   e.USE(path);
-  EXPECT_EQ(f.platform.openModes.back(), 18);
-  EXPECT_TRUE(f.Table().Exclusive);
+  EXPECT_EQ(opened(), "18 exclusive CUST " + name);
   e.DefaultOpenMode = 66;
   e.SharedAccess = false;
   e.USE(path);
-  EXPECT_EQ(f.platform.openModes.back(), 2);
-  EXPECT_TRUE(f.Table().Exclusive);
+  EXPECT_EQ(opened(), "2 exclusive CUST " + name);
   e.SharedAccess = true;
   e.ForcedOpenMode = 0x1242;
   e.USE(path + " EXCLUSIVE");
-  EXPECT_EQ(f.platform.openModes.back(), 0x42);
-  EXPECT_TRUE(f.Table().Exclusive);
-  EXPECT_EQ(e.FileMode, 7);
-
-  // A failed open closes what the area held and restores the mode too.
+  EXPECT_EQ(opened(), "66 exclusive CUST " + name);
+  // A failed open closes what the area held; the file mode is back each time.
   e.USE(f.dir.File("missing"));
-  EXPECT_EQ(e.ErrorCode, 2);
-  EXPECT_EQ(e.ErrorText, "Failure to open " + testkit::EngineName(f.dir.File("missing")) + " [USE/OpenDbf]");
-  EXPECT_EQ(e.CurrentTable(), nullptr);
-  EXPECT_EQ(e.FileMode, 7);
+  EXPECT_EQ(f.Err(), "2 Failure to open " + testkit::EngineName(f.dir.File("missing")) + " [USE/OpenDbf]");
+  EXPECT_TRUE(e.CurrentTable() == nullptr && e.FileMode == 7);
+  // An empty or blank command only closes, silently.
+  for (const char* blank : {"", "   ", " \t "}) {
+    e.USE(path);
+    e.USE(blank);
+    EXPECT_TRUE(e.ErrorCode == 0 && e.CurrentTable() == nullptr) << e.ErrorCode;
+  }
 }
 
 TEST(Use, RefusesVirtualTablesAndBadBuffers) {
@@ -103,55 +77,34 @@ TEST(Use, RefusesVirtualTablesAndBadBuffers) {
   const std::string path = f.Make("t", Cust());
   const std::string upper = testkit::EngineName(path).substr(0, path.size());
   e.USE(" " + path + " linked list");
-  EXPECT_EQ(e.ErrorCode, 1101);
-  EXPECT_EQ(e.ErrorText, "[USE(" + upper + " LINKED LIST ,<@Buffer>,<size>)]");
+  EXPECT_EQ(f.Err(), "1101 [USE(" + upper + " LINKED LIST ,<@Buffer>,<size>)]");
   e.USE(f.dir.File("a virtual file") + "/t");
   EXPECT_EQ(e.ErrorCode, 1101);
-  EXPECT_TRUE(f.platform.openModes.empty());
-
   uint8_t buffer[31];
   e.USE(path + "  exclusive ", nullptr, 30);
-  EXPECT_EQ(e.ErrorCode, 220);
-  EXPECT_EQ(e.ErrorText, "Buffer is NIL or size is zero, attempting to open " + upper + "  EXCLUSIVE  [USE]");
+  EXPECT_EQ(f.Err(), "220 Buffer is NIL or size is zero, attempting to open " + upper + "  EXCLUSIVE  [USE]");
   e.USE(path, buffer, 0);
   EXPECT_EQ(e.ErrorCode, 220);
   EXPECT_TRUE(f.platform.openModes.empty());
 
-  // C(10), N(8,2), D(8), L(1): 1 + 11 + 6 + 11 + 1 = 30 bytes.
   e.USE(path + " exclusive", buffer, 31);
-  EXPECT_EQ(e.ErrorCode, 266);
-  EXPECT_EQ(e.ErrorText,
-            "Database record/buffer size mismatch: " + upper + " [USE()]\n\rRecord Size=30, Buffer Size=31");
+  EXPECT_EQ(f.Err(),
+            "266 Database record/buffer size mismatch: " + upper + " [USE()]\n\rRecord Size=30, Buffer Size=31");
   EXPECT_EQ(e.CurrentTable(), nullptr);
-
-  // The right size is taken, and record 1 arrives in it; the two bytes
-  // behind the date text are not written.
+  // The right size is taken and record 1 arrives in it; the two bytes behind
+  // the date text are not written.
   std::memset(buffer, 0xAB, sizeof buffer);
   e.USE(path, buffer, 30);
-  ASSERT_EQ(e.ErrorCode, 0);
-  EXPECT_EQ(f.Table().AppRecord, buffer);
-  EXPECT_FALSE(f.Table().OwnsAppRecord);
-  const uint8_t real35[] = {130, 0, 0, 0, 0, 0x60};
-  EXPECT_EQ(f.App(0, 12), std::string("\0\x0aSmith     ", 12));
-  EXPECT_EQ(f.App(12, 6), std::string(reinterpret_cast<const char*>(real35), 6));
-  EXPECT_EQ(f.App(18, 12),
-            "\x08"
-            "03/15/97\xAB\xAB\x01");
+  ASSERT_EQ(f.Table().AppRecord, buffer);
+  EXPECT_EQ(f.App(0, 30), std::string("\0\x0aSmith     \x82\0\0\0\0\x60\x08", 19) + "03/15/97\xAB\xAB\x01");
 }
 
 TEST(Use, EmptyTableOpensAtTheEndWithABlankRecord) {
   testkit::TableFixture f;
-  auto spec = Cust();
-  spec.records.clear();
-  f.engine.USE(f.Make("empty", spec));
-  ASSERT_EQ(f.engine.ErrorCode, 0);
-  EXPECT_EQ(f.engine.RecNo(), 0);
-  EXPECT_TRUE(f.engine.dEOF());
-  EXPECT_TRUE(f.engine.dBOF());
+  f.engine.USE(f.Make("empty", Cust(false)));
+  EXPECT_EQ(f.Pos(), "0 eof bof");
   EXPECT_EQ(f.Raw(), std::string(28, ' '));
-  EXPECT_EQ(f.App(0, 12), std::string("\0\x0a          ", 12));
-  EXPECT_EQ(f.App(12, 6), std::string(6, '\0'));
-  EXPECT_EQ(f.App(18, 12), std::string("\x08  /  /  \0\0\0", 12));
+  EXPECT_EQ(f.App(0, 30), std::string("\0\x0a          \0\0\0\0\0\0\x08  /  /  \0\0\0", 30));
   EXPECT_EQ(f.Table().SpareRecord.size(), 30u);
 }
 

@@ -27,10 +27,17 @@ struct TableFixture {
   // Writes `name`.dbf (name may hold subdirectories, which are created) and
   // returns its path without the extension, the way a USE command names it.
   std::string Make(const std::string& name, const DbfSpec& spec) const {
-    std::filesystem::path p = std::filesystem::path(dir.path()) / name;
+    std::filesystem::path p = std::filesystem::path(dir.path()) / std::filesystem::path(name).make_preferred();
     std::filesystem::create_directories(p.parent_path());
     WriteFile(p.string() + ".dbf", BuildDbf(spec));
     return p.string();
+  }
+
+  // The last error as "code text", and the position as "RecNo[ eof][ bof]":
+  // one comparison each.
+  std::string Err() const { return std::to_string(engine.ErrorCode) + " " + engine.ErrorText; }
+  std::string Pos() {
+    return std::to_string(engine.RecNo()) + (engine.dEOF() ? " eof" : "") + (engine.dBOF() ? " bof" : "");
   }
 
   kestrel::TableDescriptor& Table() { return *engine.CurrentTable(); }
