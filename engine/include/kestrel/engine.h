@@ -164,6 +164,9 @@ class Engine {
   void CloseAllAreas();
   TableDescriptor* CurrentTable() { return areas_[current_].get(); }
   TableDescriptor* Area(uint8_t n) { return n >= 1 && n <= kAreas ? areas_[n].get() : nullptr; }
+  // The slot of area n (1 to 35) itself. Nothing in the engine opens a table
+  // in the reserved areas 34 and 35; this is the way to put one there.
+  std::unique_ptr<TableDescriptor>& AreaSlot(uint8_t n) { return areas_.at(n >= 1 && n <= kAreas ? n : 0); }
 
   // ---- USE
   bool SharedAccess = true;
