@@ -3,6 +3,7 @@
 #   make test   install what is missing, build every target this machine can
 #               build, and run every suite it can run
 SHELL := /bin/bash
+MAKEFLAGS += --no-print-directory
 .PHONY: all setup build run test bench clean
 
 all: build
