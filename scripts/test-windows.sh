@@ -48,6 +48,21 @@ build() {
   return "$rc"
 }
 
+# The .exe files must start on a Windows without MinGW's runtime DLLs beside
+# them: only system DLLs may be imported.
+self_contained() {
+  local preset="$1" started rc=0 exe dlls
+  started=$(date +%s)
+  while IFS= read -r exe; do
+    dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | grep -Ei 'libstdc|libgcc|libwinpthread')
+    if [ -n "$dlls" ]; then
+      echo "$exe needs $(echo "$dlls" | tr '\n' ' ')"
+      rc=1
+    fi
+  done < <(find "build/$preset" -name '*.exe' -not -path '*/CMakeFiles/*')
+  record "$preset executables need no MinGW DLLs" "$rc" "$started"
+}
+
 prepare_wine() {
   local started rc
   started=$(date +%s)
@@ -79,12 +94,15 @@ run_test() {
   record "$(basename "$exe") under Wine" "$rc" "$started"
 }
 
-if build mingw64 && prepare_wine; then
-  run_test build/mingw64/engine/tests/engine_tests.exe
-  run_test build/mingw64/app/tests/app_tests.exe
-  "$WINESERVER" --kill >/dev/null 2>&1
+if build mingw64; then
+  self_contained mingw64
+  if prepare_wine; then
+    run_test build/mingw64/engine/tests/engine_tests.exe
+    run_test build/mingw64/app/tests/app_tests.exe
+    "$WINESERVER" --kill >/dev/null 2>&1
+  fi
 fi
-build mingw32
+build mingw32 && self_contained mingw32
 
 echo
 echo "Windows summary:"
