@@ -37,11 +37,11 @@ std::string Upper(std::string s) {
 // A table of two fields with the given records, and what the scrub makes of
 // such bytes: every NUL after the header a blank.
 std::string Table(const std::vector<std::string>& records, uint32_t count = 0) {
-  testkit::DbfSpec spec;
-  spec.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
-  spec.records = records;
-  if (count) spec.recordCount = count;
-  return testkit::BuildDbf(spec);
+  testkit::DbfSpec layout;
+  layout.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
+  layout.records = records;
+  if (count) layout.recordCount = count;
+  return testkit::BuildDbf(layout);
 }
 std::string Blanked(std::string bytes, size_t from = 32 + 2 * 32 + 1) {
   for (size_t i = from; i < bytes.size(); ++i) bytes[i] = bytes[i] == '\0' ? ' ' : bytes[i];

@@ -40,10 +40,10 @@ class FakeUi : public dbfclean::RunUi {
 };
 
 std::string Table(const std::vector<std::string>& records) {
-  testkit::DbfSpec spec;
-  spec.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
-  spec.records = records;
-  return testkit::BuildDbf(spec);
+  testkit::DbfSpec layout;
+  layout.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
+  layout.records = records;
+  return testkit::BuildDbf(layout);
 }
 std::string Blanked(std::string bytes) {
   for (size_t i = 32 + 2 * 32 + 1; i < bytes.size(); ++i) bytes[i] = bytes[i] == '\0' ? ' ' : bytes[i];

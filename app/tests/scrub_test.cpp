@@ -22,17 +22,17 @@ std::string Blanked(std::string bytes, size_t from) {
 
 TEST(ScrubTable, RepairsEveryFieldTypeAndCountsRecordsOnce) {
   testkit::TempDir dir;
-  testkit::DbfSpec spec;
-  spec.fields = {{"NAME", 'C', 5},  {"BORN", 'D', 8},   {"OK", 'L', 1},
+  testkit::DbfSpec layout;
+  layout.fields = {{"NAME", 'C', 5},  {"BORN", 'D', 8},   {"OK", 'L', 1},
                  {"NOTE", 'M', 10}, {"QTY", 'N', 5, 2}, {"RATE", 'F', 4, 1}};
-  spec.records = {Record(spec, {std::string("\x81\0b\0\0", 5)}),  // no character-set translation either
+  layout.records = {Record(layout, {std::string("\x81\0b\0\0", 5)}),  // no character-set translation either
                   // deleted, NULs in five fields, the memo reference all NULs
-                  Record(spec,
+                  Record(layout,
                          {"", std::string("200\0\0", 5) + "203", std::string(1, '\0'), std::string(10, '\0'),
                           std::string(" 1\0.5", 5), std::string("\0.5", 3)},
                          true),
-                  Record(spec, {"clean", "20010203", "T", "         7", " 1.50", " 0.5"})};
-  const std::string before = testkit::BuildDbf(spec);
+                  Record(layout, {"clean", "20010203", "T", "         7", " 1.50", " 0.5"})};
+  const std::string before = testkit::BuildDbf(layout);
   const std::string path = dir.Write("t.dbf", before);
   testkit::RecordingPlatform platform;
   kestrel::Engine engine(platform);
@@ -41,7 +41,7 @@ TEST(ScrubTable, RepairsEveryFieldTypeAndCountsRecordsOnce) {
   EXPECT_EQ(counters.ZeroesFixed, 3 + 2 + 1 + 10 + 1 + 1);
   EXPECT_EQ(counters.RecordsFixed, 2);
   // Only the NULs in records change: header, flags, other bytes and EOF marker stay.
-  const size_t headerLength = 32 + 32 * spec.fields.size() + 1;
+  const size_t headerLength = 32 + 32 * layout.fields.size() + 1;
   EXPECT_EQ(testkit::ReadFile(path), Blanked(before, headerLength));
   EXPECT_EQ(platform.writes, 1 + 5);  // one write per field that held a NUL
   EXPECT_TRUE(platform.halts.empty());
@@ -52,10 +52,10 @@ TEST(ScrubTable, RepairsEveryFieldTypeAndCountsRecordsOnce) {
 // trailing blank) gives 0, which is the deletion flag.
 TEST(ScrubTable, AddressesFieldsThroughTheirNames) {
   testkit::TempDir dir;
-  testkit::DbfSpec spec;
-  spec.fields = {{"A", 'C', 3}, {"A", 'C', 3}, {"B ", 'C', 2}};
-  spec.records = {std::string("\0x\0y\0\0\0\0\0", 9), std::string(" okk\0\0\0\0\0", 9)};
-  const std::string before = testkit::BuildDbf(spec);
+  testkit::DbfSpec layout;
+  layout.fields = {{"A", 'C', 3}, {"A", 'C', 3}, {"B ", 'C', 2}};
+  layout.records = {std::string("\0x\0y\0\0\0\0\0", 9), std::string(" okk\0\0\0\0\0", 9)};
+  const std::string before = testkit::BuildDbf(layout);
   const std::string path = dir.Write("dup.dbf", before);
   testkit::RecordingPlatform platform;
   kestrel::Engine engine(platform);
@@ -83,11 +83,11 @@ TEST(ScrubTable, AddressesFieldsThroughTheirNames) {
 
 TEST(ScrubTable, RestoresTheWorkAreaOnEveryWayOut) {
   testkit::TempDir dir;
-  testkit::DbfSpec spec;
-  spec.fields = {{"NAME", 'C', 4}};
-  const std::string empty = dir.Write("empty.dbf", testkit::BuildDbf(spec));
-  spec.records = {Record(spec, {std::string("\0\0", 2)}), Record(spec, {std::string("\0", 1)})};
-  const std::string before = testkit::BuildDbf(spec);
+  testkit::DbfSpec layout;
+  layout.fields = {{"NAME", 'C', 4}};
+  const std::string empty = dir.Write("empty.dbf", testkit::BuildDbf(layout));
+  layout.records = {Record(layout, {std::string("\0\0", 2)}), Record(layout, {std::string("\0", 1)})};
+  const std::string before = testkit::BuildDbf(layout);
   const std::string full = dir.Write("full.dbf", before);
   testkit::RecordingPlatform platform;
   kestrel::Engine engine(platform);

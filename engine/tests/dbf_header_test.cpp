@@ -60,9 +60,9 @@ TEST_F(Header, EveryVersionOpensWithItsLayout) {
   for (Case c : {Case{0x02, false, 521}, Case{0x03, false, 321}, Case{0x83, true, 321}, Case{0x8B, true, 321},
                  Case{0xF5, true, 321}, Case{0x04, false, 501}, Case{0x8C, true, 501}}) {
     SCOPED_TRACE(c.version);
-    DbfSpec spec{.version = c.version, .fields = kFields, .recordLength = 40};  // not the 67 the fields add up to
-    spec.records = {" first", " second"};
-    const std::string bytes = testkit::BuildDbf(spec);
+    DbfSpec layout{.version = c.version, .fields = kFields, .recordLength = 40};  // not the 67 the fields add up to
+    layout.records = {" first", " second"};
+    const std::string bytes = testkit::BuildDbf(layout);
     Open(bytes);
     EXPECT_TRUE(log_.entries.empty());
     ASSERT_EQ(d_.State, 1);

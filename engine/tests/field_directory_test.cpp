@@ -10,7 +10,7 @@ TEST(FieldDirectory, NamesAndNumbersOfFields) {
   testkit::TableFixture f;
   auto& e = f.engine;
   e.USE(f.Make(
-      "t", testkit::Spec({{"custno", 'C', 4}, {"NAME", 'C', 4}, {"CUSTNO", 'C', 4}, {"ABCDEFGHIJ", 'C', 4}}, {" 1"})));
+      "t", testkit::Layout({{"custno", 'C', 4}, {"NAME", 'C', 4}, {"CUSTNO", 'C', 4}, {"ABCDEFGHIJ", 'C', 4}}, {" 1"})));
   EXPECT_EQ(std::to_string(e.FieldCount()) + " " + e.Field(1) + " " + e.Field(4), "4 CUSTNO ABCDEFGHIJ");
   // Trailing blanks and control characters go, leading ones stay; case does
   // not matter; 10 characters count; the first of equal names wins.
@@ -34,10 +34,10 @@ TEST(FieldDirectory, NamesAndNumbersOfFields) {
 
 TEST(FieldDirectory, TableOfTheMostFields) {
   testkit::TableFixture f;
-  testkit::DbfSpec spec;
-  for (int k = 1; k <= 255; ++k) spec.fields.push_back({"F" + std::to_string(k), 'C', 1, 0});
-  spec.records = {std::string(256, 'x')};
-  f.engine.USE(f.Make("wide", spec));
+  testkit::DbfSpec layout;
+  for (int k = 1; k <= 255; ++k) layout.fields.push_back({"F" + std::to_string(k), 'C', 1, 0});
+  layout.records = {std::string(256, 'x')};
+  f.engine.USE(f.Make("wide", layout));
   EXPECT_EQ(std::to_string(f.engine.FieldCount()) + " " + f.engine.Field(255), "255 F255");
   EXPECT_EQ(f.engine.FieldNo("f255"), 255);
 }

@@ -12,9 +12,9 @@ using kestrel::Engine;
 
 // A 161-byte header (four fields) and 30-byte records.
 testkit::DbfSpec Orders() {
-  auto spec = testkit::Spec({{"NAME", 'C', 12}, {"AMOUNT", 'N', 8, 2}, {"DUE", 'D', 8}, {"PAID", 'L', 1}});
-  for (const char* name : {"a", "b", "c", "d", "e"}) spec.records.push_back(testkit::Record(spec, {name}));
-  return spec;
+  auto layout = testkit::Layout({{"NAME", 'C', 12}, {"AMOUNT", 'N', 8, 2}, {"DUE", 'D', 8}, {"PAID", 'L', 1}});
+  for (const char* name : {"a", "b", "c", "d", "e"}) layout.records.push_back(testkit::Record(layout, {name}));
+  return layout;
 }
 
 TEST(Locking, RegionsLieAboveTheLockBase) {

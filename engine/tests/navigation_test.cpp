@@ -12,12 +12,12 @@ namespace {
 
 // A table of `n` records "R1", "R2", ...; `deleted` lists the deleted ones.
 testkit::DbfSpec Numbered(int n, std::vector<int> deleted = {}) {
-  auto spec = testkit::Spec({{"ID", 'C', 3}});
+  auto layout = testkit::Layout({{"ID", 'C', 3}});
   for (int k = 1; k <= n; ++k) {
     bool del = std::find(deleted.begin(), deleted.end(), k) != deleted.end();
-    spec.records.push_back(testkit::Record(spec, {"R" + std::to_string(k)}, del));
+    layout.records.push_back(testkit::Record(layout, {"R" + std::to_string(k)}, del));
   }
-  return spec;
+  return layout;
 }
 
 // Overwrites bytes of a table file the way another program would.

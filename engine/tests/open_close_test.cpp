@@ -44,16 +44,16 @@ TEST_F(OpenClose, NamesGetTheDefaultExtensionAndMissingFilesAreNotCreated) {
 }
 
 TEST_F(OpenClose, StartingPositionFollowsTheHeaderCount) {
-  testkit::DbfSpec spec{.fields = {{"A", 'C', 1}}, .records = {" a", " b"}};
-  spec.recordCount = 0;  // record bytes are there, the header says none
-  dir.Write("t.dbf", testkit::BuildDbf(spec));
+  testkit::DbfSpec layout{.fields = {{"A", 'C', 1}}, .records = {" a", " b"}};
+  layout.recordCount = 0;  // record bytes are there, the header says none
+  dir.Write("t.dbf", testkit::BuildDbf(layout));
   Open(dir.File("t.dbf"));
   EXPECT_EQ(d.RecordCount, 0);
   EXPECT_EQ(d.CurrentRecord, 0);
   EXPECT_TRUE(d.AtEof && d.AtBof);
 
-  spec.recordCount = 5;  // more than are present: noticed only when read
-  dir.Write("t.dbf", testkit::BuildDbf(spec));
+  layout.recordCount = 5;  // more than are present: noticed only when read
+  dir.Write("t.dbf", testkit::BuildDbf(layout));
   Open(dir.File("t.dbf"));
   EXPECT_EQ(d.RecordCount, 5);
   EXPECT_EQ(d.CurrentRecord, 1);

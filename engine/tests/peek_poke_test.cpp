@@ -9,10 +9,10 @@
 namespace {
 
 testkit::DbfSpec People() {
-  auto spec = testkit::Spec({{"NAME", 'C', 10}, {"CITY", 'C', 5}});
-  spec.records = {testkit::Record(spec, {"Ann", "Oslo"}), testkit::Record(spec, {"Bob", "Rome"}, true),
-                  testkit::Record(spec, {"Carol", "Nice"})};
-  return spec;
+  auto layout = testkit::Layout({{"NAME", 'C', 10}, {"CITY", 'C', 5}});
+  layout.records = {testkit::Record(layout, {"Ann", "Oslo"}), testkit::Record(layout, {"Bob", "Rome"}, true),
+                  testkit::Record(layout, {"Carol", "Nice"})};
+  return layout;
 }
 
 TEST(Peek, ReadsFieldBytesAsTheFileHoldsThem) {

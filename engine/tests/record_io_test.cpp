@@ -9,9 +9,9 @@ namespace {
 
 TEST(GetDbfRecord, RangeChecksShortFilesAndFailingReads) {
   testkit::TableFixture f;
-  auto spec = testkit::Spec({{"NAME", 'C', 5}}, {" one  ", " two  ", " three"});
-  spec.recordCount = 5;  // two more than the file holds
-  const std::string path = f.Make("t", spec);
+  auto layout = testkit::Layout({{"NAME", 'C', 5}}, {" one  ", " two  ", " three"});
+  layout.recordCount = 5;  // two more than the file holds
+  const std::string path = f.Make("t", layout);
   const std::string name = testkit::EngineName(path), text = "File:  " + name + "  [GetDbfRecord]";
   f.engine.USE(path);
   const int reads = f.platform.reads;
@@ -48,7 +48,7 @@ TEST(GetDbfRecord, RangeChecksShortFilesAndFailingReads) {
 
 TEST(GetDbfRecord, TranslatesRecordTextFromOemToAnsi) {
   testkit::TableFixture f;
-  const std::string path = f.Make("t", testkit::Spec({{"NAME", 'C', 5}}, {"*\x81\x82\xC4\xB3z"}));
+  const std::string path = f.Make("t", testkit::Layout({{"NAME", 'C', 5}}, {"*\x81\x82\xC4\xB3z"}));
   f.engine.USE(path);
   EXPECT_EQ(f.Raw(), "*\xFC\xE9-\xA6z");
   EXPECT_EQ(f.App(0, 2), "\x01\x05");
@@ -57,11 +57,11 @@ TEST(GetDbfRecord, TranslatesRecordTextFromOemToAnsi) {
 
 TEST(UnpackRecord, BuildsTheApplicationRecordAndClearRecordBlanksIt) {
   testkit::TableFixture f;
-  auto spec = testkit::Spec(
+  auto layout = testkit::Layout(
       {{"NAME", 'C', 4}, {"DUE", 'D', 8}, {"OK", 'L', 1}, {"MEMO", 'M', 10}, {"QTY", 'N', 5}, {"PRICE", 'N', 6, 2}});
-  spec.records = {testkit::Record(spec, {"ab", "19970315", "t", "        42", "  -12", "  3.50"}),
-                  testkit::Record(spec, {"", "", "", "", "", ""}, true)};
-  f.engine.USE(f.Make("t", spec));
+  layout.records = {testkit::Record(layout, {"ab", "19970315", "t", "        42", "  -12", "  3.50"}),
+                  testkit::Record(layout, {"", "", "", "", "", ""}, true)};
+  f.engine.USE(f.Make("t", layout));
   ASSERT_EQ(f.Table().AppRecordSize, 32);  // 1 + 5 + 11 + 1 + 4 + 4 + 6
   EXPECT_EQ(f.App(0, 18), std::string("\0\x04"
                                       "ab  \x08"
@@ -89,18 +89,18 @@ TEST(UnpackRecord, FieldsThatDoNotFitGiveDefinedValues) {
   testkit::TableFixture f;
   // Malformed numbers, short and long dates, and a last field that claims
   // 10 bytes where the record has 3 left.
-  auto spec = testkit::Spec({{"A", 'N', 4},
+  auto layout = testkit::Layout({{"A", 'N', 4},
                              {"B", 'N', 6, 2},
                              {"C", 'N', 12},
                              {"D", 'D', 4},
                              {"E", 'D', 10},
                              {"F", 'N', 6, 2},
                              {"G", 'C', 10}});
-  spec.recordLength = 46;
-  const std::string full = testkit::Record(spec, {"12a", "1.2.3", "99999999999", "1997", "1997031599", "1e99", "xyz"});
-  const std::string next = testkit::Record(spec, {"7", "", "", "", "", "", "NEXT"});
-  spec.records = {full.substr(0, 46), next.substr(0, 46)};
-  f.engine.USE(f.Make("t", spec) + " EXCLUSIVE");
+  layout.recordLength = 46;
+  const std::string full = testkit::Record(layout, {"12a", "1.2.3", "99999999999", "1997", "1997031599", "1e99", "xyz"});
+  const std::string next = testkit::Record(layout, {"7", "", "", "", "", "", "NEXT"});
+  layout.records = {full.substr(0, 46), next.substr(0, 46)};
+  f.engine.USE(f.Make("t", layout) + " EXCLUSIVE");
   // D(4) has a 7-byte slot, and its text keeps to it.
   EXPECT_EQ(f.App(0, 31), std::string(15, '\0') +
                               "\x06  /  /\x08"

@@ -24,8 +24,8 @@ TEST(Startup, DateFormatFollowsTheUserLanguageAndEveryAreaStartsEmpty) {
 
 TEST(Shutdown, ClosesTheReservedAreasFirstAndLeavesAreaOneCurrent) {
   testkit::TableFixture f;
-  const std::string a = f.Make("a", testkit::Spec({{"X", 'C', 1}}, {" 1"}));
-  const std::string b = f.Make("b", testkit::Spec({{"X", 'C', 1}}, {" 1"}));
+  const std::string a = f.Make("a", testkit::Layout({{"X", 'C', 1}}, {" 1"}));
+  const std::string b = f.Make("b", testkit::Layout({{"X", 'C', 1}}, {" 1"}));
   f.engine.Select(2);
   f.engine.USE(a);
   f.engine.Select(3);
@@ -49,7 +49,7 @@ TEST(Shutdown, ClosesTheReservedAreasFirstAndLeavesAreaOneCurrent) {
 
 TEST(Shutdown, HaltingReportClosesEveryTableOnTheWayOut) {
   testkit::TableFixture f;
-  const std::string path = f.Make("t", testkit::Spec({{"X", 'C', 1}}, {" 1"}));
+  const std::string path = f.Make("t", testkit::Layout({{"X", 'C', 1}}, {" 1"}));
   f.engine.USE(path);
   f.engine.Select(4);
   f.engine.USE(path + " ALIAS second");

@@ -11,9 +11,9 @@ namespace {
 
 // C(10), N(8,2), D(8), L(1): an application record of 1 + 11 + 6 + 11 + 1 = 30.
 testkit::DbfSpec Cust(bool withRecord = true) {
-  auto spec = testkit::Spec({{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"DUE", 'D', 8}, {"PAID", 'L', 1}});
-  if (withRecord) spec.records = {testkit::Record(spec, {"Smith", "    3.50", "19970315", "T"})};
-  return spec;
+  auto layout = testkit::Layout({{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"DUE", 'D', 8}, {"PAID", 'L', 1}});
+  if (withRecord) layout.records = {testkit::Record(layout, {"Smith", "    3.50", "19970315", "T"})};
+  return layout;
 }
 
 TEST(Use, OptionsAndSettingsChooseNameAliasAndOpenMode) {

@@ -12,7 +12,7 @@ namespace {
 TEST(Select, TakesTheLowestFreeCallerAreaAndRefusesTheRest) {
   testkit::TableFixture f;
   auto& e = f.engine;
-  const std::string path = f.Make("t", testkit::Spec({{"X", 'C', 1}}, {" 1"}));
+  const std::string path = f.Make("t", testkit::Layout({{"X", 'C', 1}}, {" 1"}));
   e.Select(0);
   e.USE(path);
   e.Select(2);
@@ -78,8 +78,8 @@ TEST(NoDatabaseInUse, EveryOperationNamesItselfAndGivesItsEmptyResult) {
 TEST(Alias, TwoAreasMayHoldTablesOfOneNameOnlyUnderDifferentAliases) {
   testkit::TableFixture f;
   auto& e = f.engine;
-  e.USE(f.Make("data/cust", testkit::Spec({{"X", 'C', 1}}, {" 1"})));
-  const std::string other = f.Make("other/cust", testkit::Spec({{"X", 'C', 1}}, {" 2"}));
+  e.USE(f.Make("data/cust", testkit::Layout({{"X", 'C', 1}}, {" 1"})));
+  const std::string other = f.Make("other/cust", testkit::Layout({{"X", 'C', 1}}, {" 2"}));
   e.Select(2);
   e.USE(other);
   EXPECT_EQ(f.Err(), "220 Alias name \"CUST\" already in use. [USE]");

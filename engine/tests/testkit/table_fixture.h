@@ -26,10 +26,10 @@ struct TableFixture {
 
   // Writes `name`.dbf (name may hold subdirectories, which are created) and
   // returns its path without the extension, the way a USE command names it.
-  std::string Make(const std::string& name, const DbfSpec& spec) const {
+  std::string Make(const std::string& name, const DbfSpec& layout) const {
     std::filesystem::path p = std::filesystem::path(dir.path()) / std::filesystem::path(name).make_preferred();
     std::filesystem::create_directories(p.parent_path());
-    WriteFile(p.string() + ".dbf", BuildDbf(spec));
+    WriteFile(p.string() + ".dbf", BuildDbf(layout));
     return p.string();
   }
 
@@ -56,11 +56,11 @@ struct TableFixture {
 };
 
 // A version 0x03 table of these fields and whole records.
-inline DbfSpec Spec(std::vector<FieldSpec> fields, std::vector<std::string> records = {}) {
-  DbfSpec spec;
-  spec.fields = std::move(fields);
-  spec.records = std::move(records);
-  return spec;
+inline DbfSpec Layout(std::vector<FieldSpec> fields, std::vector<std::string> records = {}) {
+  DbfSpec layout;
+  layout.fields = std::move(fields);
+  layout.records = std::move(records);
+  return layout;
 }
 
 // The file name as USE keeps it for a command naming `path`: upper-cased

@@ -26,29 +26,29 @@ void Put32(std::string& s, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-uint16_t FieldBytes(const DbfSpec& spec) {
+uint16_t FieldBytes(const DbfSpec& layout) {
   unsigned sum = 1;
-  for (const auto& f : spec.fields) sum += f.length;
+  for (const auto& f : layout.fields) sum += f.length;
   return static_cast<uint16_t>(sum);
 }
 
 }  // namespace
 
-std::string Record(const DbfSpec& spec, const std::vector<std::string>& values, bool deleted) {
+std::string Record(const DbfSpec& layout, const std::vector<std::string>& values, bool deleted) {
   std::string rec(1, deleted ? '*' : ' ');
-  for (size_t i = 0; i < spec.fields.size(); ++i) {
+  for (size_t i = 0; i < layout.fields.size(); ++i) {
     std::string v = i < values.size() ? values[i] : std::string();
-    v.resize(spec.fields[i].length, ' ');
+    v.resize(layout.fields[i].length, ' ');
     rec += v;
   }
   return rec;
 }
 
-std::string BuildDbf(const DbfSpec& spec) {
-  const uint16_t recordLength = spec.recordLength.value_or(FieldBytes(spec));
-  const uint32_t recordCount = spec.recordCount.value_or(static_cast<uint32_t>(spec.records.size()));
+std::string BuildDbf(const DbfSpec& layout) {
+  const uint16_t recordLength = layout.recordLength.value_or(FieldBytes(layout));
+  const uint32_t recordCount = layout.recordCount.value_or(static_cast<uint32_t>(layout.records.size()));
   std::string out;
-  if (spec.version == 0x02) {
+  if (layout.version == 0x02) {
     // dBASE II: 8 prolog bytes, 32 slots of 16 bytes, a byte for a final
     // terminator; records from offset 521.
     out.assign(521, '\0');
@@ -59,7 +59,7 @@ std::string BuildDbf(const DbfSpec& spec) {
     out[5] = 3;
     Put16(out, 6, recordLength);
     size_t at = 8;
-    for (const auto& f : spec.fields) {
+    for (const auto& f : layout.fields) {
       std::string name = f.name.substr(0, 11);
       std::memcpy(&out[at], name.data(), name.size());
       out[at + 11] = f.type;
@@ -67,17 +67,17 @@ std::string BuildDbf(const DbfSpec& spec) {
       out[at + 15] = static_cast<char>(f.decimals);
       at += 16;
     }
-    if (spec.terminator && at < 521) out[at] = 0x0D;
+    if (layout.terminator && at < 521) out[at] = 0x0D;
   } else {
-    const bool extended = spec.version == 0x04 || spec.version == 0x8C;
+    const bool extended = layout.version == 0x04 || layout.version == 0x8C;
     const size_t slot = extended ? 48 : 32;
     const size_t prolog = extended ? 68 : 32;
     std::string header(prolog, '\0');
-    header[0] = static_cast<char>(spec.version);
+    header[0] = static_cast<char>(layout.version);
     header[1] = 126;
     header[2] = 12;
     header[3] = 9;
-    for (const auto& f : spec.fields) {
+    for (const auto& f : layout.fields) {
       std::string d(slot, '\0');
       std::string name = f.name.substr(0, extended ? 32 : 11);
       std::memcpy(&d[0], name.data(), name.size());
@@ -92,9 +92,9 @@ std::string BuildDbf(const DbfSpec& spec) {
       }
       header += d;
     }
-    if (spec.terminator) header += '\x0D';
-    header += spec.slack;
-    const uint16_t headerLength = spec.headerLength.value_or(static_cast<uint16_t>(header.size()));
+    if (layout.terminator) header += '\x0D';
+    header += layout.slack;
+    const uint16_t headerLength = layout.headerLength.value_or(static_cast<uint16_t>(header.size()));
     Put32(header, 4, recordCount);
     Put16(header, 8, headerLength);
     Put16(header, 10, recordLength);
@@ -103,12 +103,12 @@ std::string BuildDbf(const DbfSpec& spec) {
     out = header;
     if (header.size() < headerLength) out += std::string(headerLength - header.size(), '\0');
   }
-  for (const auto& r : spec.records) {
+  for (const auto& r : layout.records) {
     std::string rec = r;
     if (rec.size() < recordLength) rec.resize(recordLength, ' ');
     out += rec;
   }
-  if (spec.eofMarker) out += '\x1A';
+  if (layout.eofMarker) out += '\x1A';
   return out;
 }
 

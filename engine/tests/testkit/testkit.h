@@ -43,12 +43,12 @@ struct DbfSpec {
   std::string slack;       // bytes between the terminator and HeaderLength (layout A)
 };
 
-// The bytes of a table file for `spec`.
-std::string BuildDbf(const DbfSpec& spec);
+// The bytes of a table file for `layout`.
+std::string BuildDbf(const DbfSpec& layout);
 
 // Convenience: a record from field values, each padded with blanks to its
 // field's length; `deleted` puts "*" into the flag.
-std::string Record(const DbfSpec& spec, const std::vector<std::string>& values, bool deleted = false);
+std::string Record(const DbfSpec& layout, const std::vector<std::string>& values, bool deleted = false);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
