@@ -207,16 +207,16 @@ int CliMain(int argc, char** argv) {
     std::fprintf(stderr, "No .dbf tables in %s: nothing to clean.\n", directory.c_str());
     return 0;
   }
-  for (const auto& e : entries) {
-    const std::string path = JoinPath(cleanDir, e.name);
-    if (e.selected && path.size() > kestrel::kMaxText) {
-      return UsageError("path too long for the table engine (over 255 characters): " + path);
-    }
-  }
-
   CliUi ui(cleanDir, entries, quiet, !quiet && DBFCLEAN_ISATTY(2));
   platform.ui = &ui;
   kestrel::Engine engine(platform);
+  // A table the engine would not find under its own path is refused before
+  // anything is touched, rather than another file being opened in its place.
+  for (const auto& e : entries) {
+    const std::string path = JoinPath(cleanDir, e.name);
+    const std::string problem = e.selected ? UsePathProblem(engine, path) : std::string();
+    if (!problem.empty()) return UsageError("cannot clean " + path + ": " + problem);
+  }
   RunOptions options;
   options.dryRun = dryRun;
   return RunProgram(engine, ui, options);

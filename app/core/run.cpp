@@ -13,6 +13,18 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
   return directory + separator + name;
 }
 
+std::string UsePathProblem(kestrel::Engine& engine, const std::string& path) {
+  if (path.size() > kestrel::kMaxText) return "the path is longer than the table engine's 255 characters";
+  const std::string upper = engine.UpperText(path);
+  if (upper.find(" ALIAS ") != std::string::npos) return "the table engine would read \" ALIAS \" in the path as its option";
+  std::string rest = path;
+  if (engine.RemoveKeyword(" EXCLUSIVE", rest)) {
+    return "the table engine would read the word EXCLUSIVE in the path as its option";
+  }
+  if (kestrel::TrimText(path) != path) return "the path begins or ends with blanks, which the table engine drops";
+  return std::string();
+}
+
 std::string SummaryText(const Counters& counters, bool dryRun) {
   char text[160];
   std::snprintf(text, sizeof text, dryRun ? kDryRunFormat : kSummaryFormat, static_cast<int>(counters.ZeroesFixed),

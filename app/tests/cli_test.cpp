@@ -85,6 +85,23 @@ TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
   EXPECT_TRUE(testkit::FileExists(none.File("x.ndx")));
 }
 
+TEST(Cli, APathTheEngineWouldReadAsOptionsIsRefused) {
+  // USE reads "x ALIAS y" and a free-standing EXCLUSIVE as its options: the
+  // engine would open old.dbf (or nothing) in place of the table asked for.
+  testkit::TempDir dir;
+  dir.Write("old.dbf", kDamaged);
+  for (const std::string sub : {"old alias x", "x exclusive.d"}) {
+    fs::create_directory(dir.File(sub));
+    const std::string table = dir.File(sub) + kSep + "t.dbf";
+    testkit::WriteFile(table, kDamaged);
+    auto r = Cli({dir.File(sub)});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.err.rfind("dbfclean-cli: cannot clean " + table + ": the table engine would read ", 0), 0u) << r.err;
+    EXPECT_EQ(testkit::ReadFile(table), kDamaged);
+  }
+  EXPECT_EQ(testkit::ReadFile(dir.File("old.dbf")), kDamaged);
+}
+
 TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
   testkit::TempDir dir;
   testkit::DbfSpec all;  // every field type, a deleted record, a memo reference of NULs
