@@ -125,51 +125,33 @@ bool Engine::LockRec(int32_t n) {
   return true;
 }
 
-bool Engine::LockHeader() {
+bool Engine::LockWhole(uint8_t state, uint32_t length, const char* tag, const char* what) {
   ErrorCode = 0;
-  if (NoDatabaseInUse("LockHeader")) return false;
+  if (NoDatabaseInUse(tag)) return false;
   TableDescriptor& d = *CurrentTable();
-  if (d.LockState == 2) return true;
+  if (d.LockState == state) return true;
   if (d.LockState != 0) {
     ErrorCode = 220;
-    ErrorText = "[LockHeader]";
+    ErrorText = std::string("[") + tag + "]";
     return false;
   }
   // Unlock releases platform locks of shared tables only, so an exclusive
   // table records the state without taking one.
   if (SharedAccess && !d.Exclusive) {
-    uint16_t rc = LockRange(false, d.DataFile.get(), LockBase + 1, 1);
+    uint16_t rc = LockRange(false, d.DataFile.get(), LockBase + 1, length);
     if (rc != 0) {
       ErrorCode = rc;
-      ErrorText = "Header is locked elsewhere. [LockHeader]";
+      ErrorText = std::string(what) + " is locked elsewhere. [" + tag + "]";
       return false;
     }
   }
-  d.LockState = 2;
+  d.LockState = state;
   return true;
 }
 
-bool Engine::LockTable() {
-  ErrorCode = 0;
-  if (NoDatabaseInUse("LockTable")) return false;
-  TableDescriptor& d = *CurrentTable();
-  if (d.LockState == 1) return true;
-  if (d.LockState != 0) {
-    ErrorCode = 220;
-    ErrorText = "[LockTable]";
-    return false;
-  }
-  if (SharedAccess && !d.Exclusive) {
-    uint16_t rc = LockRange(false, d.DataFile.get(), LockBase + 1, WholeTableLockLength);
-    if (rc != 0) {
-      ErrorCode = rc;
-      ErrorText = "Table is locked elsewhere. [LockTable]";
-      return false;
-    }
-  }
-  d.LockState = 1;
-  return true;
-}
+bool Engine::LockHeader() { return LockWhole(2, 1, "LockHeader", "Header"); }
+
+bool Engine::LockTable() { return LockWhole(1, WholeTableLockLength, "LockTable", "Table"); }
 
 bool Engine::MayWriteRecord(int32_t r) {
   TableDescriptor* d = CurrentTable();

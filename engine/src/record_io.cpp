@@ -33,35 +33,25 @@ std::string_view Trimmed(std::string_view t) {
   return t;
 }
 
-// Integer text with an optional sign; anything else, or a value outside the
-// 32-bit range, reads as 0.
-int32_t ParseInteger(std::string_view text) {
+// Number text with an optional sign: integers for T = int32_t, decimals with a
+// point ("5.", ".5" and exponents included) for T = double. Anything
+// malformed, or a value outside T's range, reads as 0.
+template <typename T, typename... Format>
+T ParseNumber(std::string_view text, Format... format) {
   std::string_view t = Trimmed(text);
   if (!t.empty() && t.front() == '+') {
     t.remove_prefix(1);
     if (!t.empty() && t.front() == '-') return 0;
   }
   if (t.empty()) return 0;
-  int32_t value = 0;
-  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+  T value = 0;
+  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, format...);
   if (ec != std::errc() || ptr != t.data() + t.size()) return 0;
   return value;
 }
 
-// Decimal text with a point ("5.", ".5" and exponents included); anything
-// malformed reads as 0.
-double ParseReal(std::string_view text) {
-  std::string_view t = Trimmed(text);
-  if (!t.empty() && t.front() == '+') {
-    t.remove_prefix(1);
-    if (!t.empty() && t.front() == '-') return 0;
-  }
-  if (t.empty()) return 0;
-  double value = 0;
-  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-  if (ec != std::errc() || ptr != t.data() + t.size()) return 0;
-  return value;
-}
+int32_t ParseInteger(std::string_view text) { return ParseNumber<int32_t>(text); }
+double ParseReal(std::string_view text) { return ParseNumber<double>(text, std::chars_format::general); }
 
 void PutInt32(uint8_t* p, int32_t v) {
   auto u = static_cast<uint32_t>(v);
