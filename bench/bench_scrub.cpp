@@ -17,8 +17,8 @@ std::string TablePath(int megabytes, int nulEvery) {
   fs::path dir = fs::temp_directory_path() / "dbfclean-bench";
   fs::create_directories(dir);
   fs::path p = dir / ("t" + std::to_string(megabytes) + "_" + std::to_string(nulEvery) + ".dbf");
-  std::string cmd = "python3 " DBFCLEAN_BENCH_DIR "/make_table.py '" + p.string() + "' " +
-                    std::to_string(megabytes) + " " + std::to_string(nulEvery) + " > /dev/null";
+  std::string cmd = "python3 " DBFCLEAN_BENCH_DIR "/make_table.py '" + p.string() + "' " + std::to_string(megabytes) +
+                    " " + std::to_string(nulEvery) + " > /dev/null";
   if (std::system(cmd.c_str()) != 0) std::abort();
   return p.string();
 }

@@ -86,8 +86,8 @@ class CliUi : public RunUi {
     active_ = true;
     std::string line(static_cast<size_t>(width), '.');
     for (int i = 0; i < filled && i < width; ++i) line[static_cast<size_t>(i)] = '#';
-    lastWidth_ = std::fprintf(stderr, "\r  [%s] %d/%d records", line.c_str(), static_cast<int>(done),
-                              static_cast<int>(total));
+    lastWidth_ =
+        std::fprintf(stderr, "\r  [%s] %d/%d records", line.c_str(), static_cast<int>(done), static_cast<int>(total));
     std::fflush(stderr);
   }
 

@@ -16,7 +16,8 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
 std::string UsePathProblem(kestrel::Engine& engine, const std::string& path) {
   if (path.size() > kestrel::kMaxText) return "the path is longer than the table engine's 255 characters";
   const std::string upper = engine.UpperText(path);
-  if (upper.find(" ALIAS ") != std::string::npos) return "the table engine would read \" ALIAS \" in the path as its option";
+  if (upper.find(" ALIAS ") != std::string::npos)
+    return "the table engine would read \" ALIAS \" in the path as its option";
   std::string rest = path;
   if (engine.RemoveKeyword(" EXCLUSIVE", rest)) {
     return "the table engine would read the word EXCLUSIVE in the path as its option";

@@ -29,7 +29,7 @@ struct FileEntry {
 
 struct DialogResult {
   bool ok = false;
-  std::string directory;  // the directory list's directory, a full path
+  std::string directory;           // the directory list's directory, a full path
   std::vector<FileEntry> entries;  // in list order
 };
 
@@ -65,8 +65,7 @@ struct ScrubOptions {
 
 // Replaces every NUL byte of every field of the table at `path` by a blank,
 // in place, through the engine's public operations, and counts them.
-void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters,
-                const ScrubOptions& options = {});
+void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters, const ScrubOptions& options = {});
 
 struct RunOptions {
   bool dryRun = false;  // nothing written, nothing erased

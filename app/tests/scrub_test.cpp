@@ -24,14 +24,15 @@ TEST(ScrubTable, RepairsEveryFieldTypeAndCountsRecordsOnce) {
   testkit::TempDir dir;
   testkit::DbfSpec layout;
   layout.fields = {{"NAME", 'C', 5},  {"BORN", 'D', 8},   {"OK", 'L', 1},
-                 {"NOTE", 'M', 10}, {"QTY", 'N', 5, 2}, {"RATE", 'F', 4, 1}};
-  layout.records = {Record(layout, {std::string("\x81\0b\0\0", 5)}),  // no character-set translation either
-                  // deleted, NULs in five fields, the memo reference all NULs
-                  Record(layout,
-                         {"", std::string("200\0\0", 5) + "203", std::string(1, '\0'), std::string(10, '\0'),
-                          std::string(" 1\0.5", 5), std::string("\0.5", 3)},
-                         true),
-                  Record(layout, {"clean", "20010203", "T", "         7", " 1.50", " 0.5"})};
+                   {"NOTE", 'M', 10}, {"QTY", 'N', 5, 2}, {"RATE", 'F', 4, 1}};
+  layout.records = {
+      Record(layout, {std::string("\x81\0b\0\0", 5)}),  // no character-set translation either
+                                                        // deleted, NULs in five fields, the memo reference all NULs
+      Record(layout,
+             {"", std::string("200\0\0", 5) + "203", std::string(1, '\0'), std::string(10, '\0'),
+              std::string(" 1\0.5", 5), std::string("\0.5", 3)},
+             true),
+      Record(layout, {"clean", "20010203", "T", "         7", " 1.50", " 0.5"})};
   const std::string before = testkit::BuildDbf(layout);
   const std::string path = dir.Write("t.dbf", before);
   testkit::RecordingPlatform platform;

@@ -191,9 +191,9 @@ uint16_t LanguageFromLocaleName(const std::string& locale) {
   for (const auto& l : kLanguages) {
     if (lang == l.code) primary = l.primary;
   }
-  if (primary == 0) return 0;  // neutral: a language the table does not know
-  uint16_t sub = 1;            // the language's default sublanguage
-  if (lang == "nn") sub = 2;   // Norwegian Nynorsk is Norwegian's second form
+  if (primary == 0) return 0;    // neutral: a language the table does not know
+  uint16_t sub = 1;              // the language's default sublanguage
+  if (lang == "nn") sub = 2;     // Norwegian Nynorsk is Norwegian's second form
   if (primary == 0x04) sub = 2;  // Chinese without a country: simplified (China)
   for (const auto& s : kSublanguages) {
     if (s.primary == primary && country == s.country) sub = s.sub;

@@ -121,8 +121,8 @@ class Platform {
   // directory are skipped unless `attributes` asks for it. Result: 0 with the
   // first match in `*found`, 2 when nothing matches the mask, 3 when the
   // directory does not exist, 18 when only skipped entries match.
-  virtual int32_t FindFirst(const std::string& pattern, uint32_t attributes,
-                            std::unique_ptr<DirSearch>* search, FoundFile* found) = 0;
+  virtual int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
+                            FoundFile* found) = 0;
 
   // The absolute form of `path` relative to the current drive and directory;
   // empty when it cannot be formed (260 characters at the most).
@@ -175,9 +175,7 @@ class PlatformWrapper : public Platform {
   void UpperBytes(char* bytes, size_t count) override { target_.UpperBytes(bytes, count); }
   bool IsLetter(uint8_t c) override { return target_.IsLetter(c); }
   uint16_t UserLanguage() override { return target_.UserLanguage(); }
-  void ShowHaltBox(const std::string& text, const std::string& caption) override {
-    target_.ShowHaltBox(text, caption);
-  }
+  void ShowHaltBox(const std::string& text, const std::string& caption) override { target_.ShowHaltBox(text, caption); }
   [[noreturn]] void ExitProcess(int code) override {
     target_.ExitProcess(code);
     std::abort();  // an exit that returned

@@ -1,18 +1,17 @@
 // File-name and text utilities, the keyword remover that USE relies on, the
 // directory-search wrappers and the wildcard erase.
+#include "kestrel/names.h"
+
 #include <algorithm>
 #include <cctype>
 
 #include "kestrel/engine.h"
-#include "kestrel/names.h"
 
 namespace kestrel {
 
 namespace {
 
-bool IsPathBreak(char c, PathStyle style) {
-  return style == PathStyle::Windows ? (c == '\\' || c == ':') : c == '/';
-}
+bool IsPathBreak(char c, PathStyle style) { return style == PathStyle::Windows ? (c == '\\' || c == ':') : c == '/'; }
 
 size_t LastBreak(const std::string& path, PathStyle style) {
   for (size_t i = path.size(); i > 0; --i) {
@@ -141,8 +140,8 @@ bool Engine::RemoveKeyword(const std::string& keyword, std::string& text) {
         char c = text[after];
         // The host's separator continues a path the way the backslash does.
         bool separator = c == '\\' || (HostPathStyle() == PathStyle::Posix && c == '/');
-        partOfWord = std::isdigit(static_cast<unsigned char>(c)) || separator || c == '_' ||
-                     StartsWithLetter(std::string(1, c));
+        partOfWord =
+            std::isdigit(static_cast<unsigned char>(c)) || separator || c == '_' || StartsWithLetter(std::string(1, c));
       }
       if (partOfWord) {
         ++k;

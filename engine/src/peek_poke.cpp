@@ -16,7 +16,8 @@ void Engine::FieldSpan(const TableDescriptor& d, uint8_t f, uint16_t& offset, ui
   offset = e.Offset;
   // A header may declare fields that run past the record's length; their
   // bytes beyond it belong to the next record, so they are left alone.
-  size = e.Offset >= d.RecordLength ? 0 : std::min<uint16_t>(e.Length, static_cast<uint16_t>(d.RecordLength - e.Offset));
+  size =
+      e.Offset >= d.RecordLength ? 0 : std::min<uint16_t>(e.Length, static_cast<uint16_t>(d.RecordLength - e.Offset));
 }
 
 void Engine::Peek(uint8_t f, int32_t r, std::string& result) {
@@ -34,8 +35,8 @@ void Engine::Peek(uint8_t f, int32_t r, std::string& result) {
   result.assign(size, ' ');
   size_t got = 0;
   bool seekFailed = false;
-  uint16_t rc = ReadAt(d, d.RecordPosition(r) + offset, reinterpret_cast<uint8_t*>(result.data()), size, &got,
-                       &seekFailed);
+  uint16_t rc =
+      ReadAt(d, d.RecordPosition(r) + offset, reinterpret_cast<uint8_t*>(result.data()), size, &got, &seekFailed);
   if (rc != 0) {
     result.clear();
     throw EInOutError(rc, "I/O error " + std::to_string(rc) + " reading " + d.FileName);
@@ -52,8 +53,7 @@ std::string Engine::Peek(uint8_t f, int32_t r) {
 void Engine::Poke(const std::string& data, uint8_t f, int32_t r) {
   if (NoDatabaseInUse("Poke")) return;
   TableDescriptor& d = *CurrentTable();
-  const std::string context =
-      Cut("[Poke(" + data + "," + std::to_string(f) + "," + std::to_string(r) + ")]", 100);
+  const std::string context = Cut("[Poke(" + data + "," + std::to_string(f) + "," + std::to_string(r) + ")]", 100);
   if (d.IsVirtual) {
     SetError(1100, Cut("Operation cannot be used on virtual files." + context, 142));
     return;

@@ -31,9 +31,7 @@ bool Engine::NoDatabaseInUse(const std::string& op) {
 
 std::string Engine::CurrentAlias() const { return areas_[current_] ? areas_[current_]->Alias : std::string(); }
 
-std::string Engine::CurrentDbfName() const {
-  return areas_[current_] ? areas_[current_]->FileName : std::string();
-}
+std::string Engine::CurrentDbfName() const { return areas_[current_] ? areas_[current_]->FileName : std::string(); }
 
 void Engine::CloseAllAreas() {
   ErrorCode = 0;

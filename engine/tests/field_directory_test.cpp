@@ -9,8 +9,8 @@ namespace {
 TEST(FieldDirectory, NamesAndNumbersOfFields) {
   testkit::TableFixture f;
   auto& e = f.engine;
-  e.USE(f.Make(
-      "t", testkit::Layout({{"custno", 'C', 4}, {"NAME", 'C', 4}, {"CUSTNO", 'C', 4}, {"ABCDEFGHIJ", 'C', 4}}, {" 1"})));
+  e.USE(f.Make("t", testkit::Layout({{"custno", 'C', 4}, {"NAME", 'C', 4}, {"CUSTNO", 'C', 4}, {"ABCDEFGHIJ", 'C', 4}},
+                                    {" 1"})));
   EXPECT_EQ(std::to_string(e.FieldCount()) + " " + e.Field(1) + " " + e.Field(4), "4 CUSTNO ABCDEFGHIJ");
   // Trailing blanks and control characters go, leading ones stay; case does
   // not matter; 10 characters count; the first of equal names wins.

@@ -11,7 +11,7 @@ namespace {
 testkit::DbfSpec People() {
   auto layout = testkit::Layout({{"NAME", 'C', 10}, {"CITY", 'C', 5}});
   layout.records = {testkit::Record(layout, {"Ann", "Oslo"}), testkit::Record(layout, {"Bob", "Rome"}, true),
-                  testkit::Record(layout, {"Carol", "Nice"})};
+                    testkit::Record(layout, {"Carol", "Nice"})};
   return layout;
 }
 

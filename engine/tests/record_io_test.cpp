@@ -60,7 +60,7 @@ TEST(UnpackRecord, BuildsTheApplicationRecordAndClearRecordBlanksIt) {
   auto layout = testkit::Layout(
       {{"NAME", 'C', 4}, {"DUE", 'D', 8}, {"OK", 'L', 1}, {"MEMO", 'M', 10}, {"QTY", 'N', 5}, {"PRICE", 'N', 6, 2}});
   layout.records = {testkit::Record(layout, {"ab", "19970315", "t", "        42", "  -12", "  3.50"}),
-                  testkit::Record(layout, {"", "", "", "", "", ""}, true)};
+                    testkit::Record(layout, {"", "", "", "", "", ""}, true)};
   f.engine.USE(f.Make("t", layout));
   ASSERT_EQ(f.Table().AppRecordSize, 32);  // 1 + 5 + 11 + 1 + 4 + 4 + 6
   EXPECT_EQ(f.App(0, 18), std::string("\0\x04"
@@ -90,14 +90,15 @@ TEST(UnpackRecord, FieldsThatDoNotFitGiveDefinedValues) {
   // Malformed numbers, short and long dates, and a last field that claims
   // 10 bytes where the record has 3 left.
   auto layout = testkit::Layout({{"A", 'N', 4},
-                             {"B", 'N', 6, 2},
-                             {"C", 'N', 12},
-                             {"D", 'D', 4},
-                             {"E", 'D', 10},
-                             {"F", 'N', 6, 2},
-                             {"G", 'C', 10}});
+                                 {"B", 'N', 6, 2},
+                                 {"C", 'N', 12},
+                                 {"D", 'D', 4},
+                                 {"E", 'D', 10},
+                                 {"F", 'N', 6, 2},
+                                 {"G", 'C', 10}});
   layout.recordLength = 46;
-  const std::string full = testkit::Record(layout, {"12a", "1.2.3", "99999999999", "1997", "1997031599", "1e99", "xyz"});
+  const std::string full =
+      testkit::Record(layout, {"12a", "1.2.3", "99999999999", "1997", "1997031599", "1e99", "xyz"});
   const std::string next = testkit::Record(layout, {"7", "", "", "", "", "", "NEXT"});
   layout.records = {full.substr(0, 46), next.substr(0, 46)};
   f.engine.USE(f.Make("t", layout) + " EXCLUSIVE");

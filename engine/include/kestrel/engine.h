@@ -60,11 +60,11 @@ struct TableDescriptor {
   int16_t HeaderLength = 0;
   uint16_t RecordLength = 0;
   uint8_t FieldCount = 0;
-  std::vector<FieldEntry> Fields;  // Fields[k] is field k; Fields[0] is unused
+  std::vector<FieldEntry> Fields;                       // Fields[k] is field k; Fields[0] is unused
   std::unordered_map<std::string, uint8_t> FieldIndex;  // name -> first field of that name
-  std::vector<uint8_t> FirstOfName;  // [k]: the first field named like field k
-  uint8_t FieldNoHint = 1;           // where the last name lookup ended
-  uint8_t State = 0;               // 0 closed, 1 open
+  std::vector<uint8_t> FirstOfName;                     // [k]: the first field named like field k
+  uint8_t FieldNoHint = 1;                              // where the last name lookup ended
+  uint8_t State = 0;                                    // 0 closed, 1 open
   std::vector<uint8_t> RecordBuffer;
   int32_t RecordCount = 0;
   int32_t CurrentRecord = 0;

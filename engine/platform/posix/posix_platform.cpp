@@ -37,25 +37,18 @@ constexpr off_t kShareLockOffset = static_cast<off_t>(1) << 62;
 
 uint16_t MapErrno(int e, uint16_t fallback) {
   switch (e) {
-    case ENOENT:
-      return oserr::FileNotFound;
+    case ENOENT: return oserr::FileNotFound;
     case ENOTDIR:
-    case ENAMETOOLONG:
-      return oserr::PathNotFound;
+    case ENAMETOOLONG: return oserr::PathNotFound;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS:
-      return oserr::AccessDenied;
+    case EROFS: return oserr::AccessDenied;
     case EMFILE:
-    case ENFILE:
-      return 4;
-    case EBADF:
-      return oserr::InvalidHandle;
-    case EAGAIN:
-      return oserr::LockViolation;
-    default:
-      return fallback;
+    case ENFILE: return 4;
+    case EBADF: return oserr::InvalidHandle;
+    case EAGAIN: return oserr::LockViolation;
+    default: return fallback;
   }
 }
 
