@@ -27,9 +27,13 @@ std::string UsePathProblem(kestrel::Engine& engine, const std::string& path) {
 }
 
 std::string SummaryText(const Counters& counters, bool dryRun) {
-  char text[160];
-  std::snprintf(text, sizeof text, dryRun ? kDryRunFormat : kSummaryFormat, static_cast<int>(counters.ZeroesFixed),
-                static_cast<int>(counters.RecordsFixed));
+  // The message's two numbers are put in where its "%d" stand, as plain
+  // decimal of any size.
+  std::string text = dryRun ? kDryRunFormat : kSummaryFormat;
+  for (int64_t value : {counters.ZeroesFixed, counters.RecordsFixed}) {
+    const size_t at = text.find("%d");
+    text.replace(at, 2, std::to_string(value));
+  }
   return text;
 }
 

@@ -53,9 +53,11 @@ class RunUi {
   virtual void ShowFatalError(const std::string& text) = 0;
 };
 
+// 64-bit: a pre-allocated table of a few GB that was never written holds more
+// than 2^31 NUL bytes, and the summary must show the true number.
 struct Counters {
-  int32_t ZeroesFixed = 0;
-  int32_t RecordsFixed = 0;
+  int64_t ZeroesFixed = 0;
+  int64_t RecordsFixed = 0;
 };
 
 struct ScrubOptions {

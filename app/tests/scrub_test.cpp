@@ -3,6 +3,8 @@
 // them on every way out.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
 #include <stdexcept>
 
 #include "run.h"
@@ -48,10 +50,11 @@ TEST(ScrubTable, RepairsEveryFieldTypeAndCountsRecordsOnce) {
   EXPECT_TRUE(platform.halts.empty());
 }
 
-// Fields are addressed by the number FieldNo gives for their name: a repeated
-// name reaches only its first field, and a name FieldNo cannot find (a stored
-// trailing blank) gives 0, which is the deletion flag.
-TEST(ScrubTable, AddressesFieldsThroughTheirNames) {
+// Every field is repaired by its own number: two fields of one name (names
+// are cut to 10 characters) and a name no lookup finds (a stored trailing
+// blank) are repaired like any other, and the deletion flag is never touched,
+// not even when it holds a NUL. The dry run counts what the repair fixes.
+TEST(ScrubTable, RepairsEveryFieldByItsOwnNumberAndNeverTheDeletionFlag) {
   testkit::TempDir dir;
   testkit::DbfSpec layout;
   layout.fields = {{"A", 'C', 3}, {"A", 'C', 3}, {"B ", 'C', 2}};
@@ -70,16 +73,75 @@ TEST(ScrubTable, AddressesFieldsThroughTheirNames) {
 
   dbfclean::Counters counters;
   dbfclean::ScrubTable(engine, path, counters);
-  std::string after = before;
   const size_t rec1 = 32 + 3 * 32 + 1;
-  after[rec1] = ' ';      // record 1's deletion flag, in place of field B
-  after[rec1 + 2] = ' ';  // the first A; the second A and B keep their NULs
+  std::string after = Blanked(before, rec1 + 1);
+  EXPECT_EQ(after[rec1], '\0');  // record 1's deletion flag keeps its NUL
   EXPECT_EQ(testkit::ReadFile(path), after);
-  EXPECT_EQ(counters.ZeroesFixed, 2);
-  EXPECT_EQ(counters.RecordsFixed, 1);
-  // The dry run counts what the real one fixes.
+  EXPECT_EQ(counters.ZeroesFixed, 1 + 3 + 2 + 3 + 2);
+  EXPECT_EQ(counters.RecordsFixed, 2);
   EXPECT_EQ(dry.ZeroesFixed, counters.ZeroesFixed);
   EXPECT_EQ(dry.RecordsFixed, counters.RecordsFixed);
+}
+
+// A header count of 2^31 or more: the records present are repaired, then the
+// table's end is reported like that of any count larger than the file.
+TEST(ScrubTable, HugeHeaderCountRepairsWhatIsThereThenReportsTheEnd) {
+  testkit::TempDir dir;
+  testkit::DbfSpec layout;
+  layout.fields = {{"A", 'C', 2}};
+  layout.records = {std::string(" \0x", 3), std::string(" y\0", 3)};
+  layout.recordCount = 0x80000001u;
+  layout.eofMarker = false;
+  const std::string before = testkit::BuildDbf(layout);
+  const std::string path = dir.Write("huge.dbf", before);
+  testkit::RecordingPlatform platform;
+  kestrel::Engine engine(platform);
+  dbfclean::Counters counters;
+  EXPECT_EQ(testkit::RunUntilExit([&] { dbfclean::ScrubTable(engine, path, counters); }), 213);
+  EXPECT_EQ(counters.ZeroesFixed, 2);
+  EXPECT_EQ(testkit::ReadFile(path), Blanked(before, 32 + 32 + 1));
+  ASSERT_EQ(platform.halts.size(), 1u);
+  std::string name = path;
+  for (auto& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(platform.halts[0].text,
+            kestrel::Cut("Error # 213 (End of file found unexpectedly)\r\nFile:  " + name + "  [GetDbfRecord]", 255));
+}
+
+#ifndef _WIN32
+// On Linux names that differ only in case are different files: the table the
+// run names is the one repaired, in the directory as spelled.
+TEST(ScrubTable, OpensExactlyTheNamedFileWhereCaseMatters) {
+  testkit::TempDir dir;
+  testkit::DbfSpec layout;
+  layout.fields = {{"A", 'C', 2}};
+  layout.records = {std::string(" \0x", 3)};
+  const std::string damaged = testkit::BuildDbf(layout);
+  layout.records = {" ok"};
+  const std::string clean = testkit::BuildDbf(layout);
+  const std::string lower = dir.Write("x.dbf", damaged);
+  const std::string upper = dir.Write("X.DBF", clean);
+  std::filesystem::create_directory(dir.File("data"));
+  std::filesystem::create_directory(dir.File("DATA"));
+  const std::string inData = dir.Write("data/t.dbf", damaged);
+  testkit::RecordingPlatform platform;
+  kestrel::Engine engine(platform);
+  dbfclean::Counters counters;
+  dbfclean::ScrubTable(engine, lower, counters);
+  dbfclean::ScrubTable(engine, inData, counters);
+  EXPECT_TRUE(platform.halts.empty());
+  EXPECT_EQ(testkit::ReadFile(lower), Blanked(damaged, 65));
+  EXPECT_EQ(testkit::ReadFile(upper), clean);
+  EXPECT_EQ(testkit::ReadFile(inData), Blanked(damaged, 65));
+  EXPECT_EQ(counters.ZeroesFixed, 2);
+}
+#endif
+
+// Counts beyond 32 bits (a pre-allocated table of a few GB) show as they are.
+TEST(SummaryText, ShowsCountsBeyond32Bits) {
+  dbfclean::Counters counters{2159000000LL, 5000000000LL};
+  EXPECT_EQ(dbfclean::SummaryText(counters, false),
+            "Database(s) are cleaned up! Fixed 2159000000 zeroes in 5000000000 records");
+  EXPECT_EQ(dbfclean::SummaryText(dbfclean::Counters{}, true), "Dry run: would fix 0 zeroes in 0 records");
 }
 
 TEST(ScrubTable, RestoresTheWorkAreaOnEveryWayOut) {

@@ -177,7 +177,12 @@ bool Engine::ReadHeader(TableDescriptor& d, uint64_t fileSize) {
     return false;
   }
   d.FieldCount = static_cast<uint8_t>(count);
-  d.RecordCount = static_cast<int32_t>(U32(prolog + 4));
+  // A count of 2^31 or more does not fit the signed record number. Read as a
+  // negative number it would make the table look empty, so that its records
+  // were never visited; the largest record number lets the walk reach every
+  // record present and then meet the file's end like any other overlong count.
+  const uint32_t count32 = U32(prolog + 4);
+  d.RecordCount = count32 > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(count32);
   d.HeaderLength = static_cast<int16_t>(headerLength);
   d.RecordLength = U16(prolog + 10);
   if (d.RecordLength == 0) {

@@ -6,7 +6,8 @@ namespace kestrel {
 
 void Engine::OpenDbf(TableDescriptor& d) {
   d.FileName = DefaultExtension(d.FileName, "dbf");
-  ErrorCode = platform_.OpenFile(d.FileName, FileMode, &d.DataFile);
+  const std::string openName = d.OpenName.empty() ? d.FileName : DefaultExtension(d.OpenName, "dbf");
+  ErrorCode = platform_.OpenFile(openName, FileMode, &d.DataFile);
   if (ErrorCode != 0) {
     d.DataFile.reset();
     SetError(ErrorCode, "Failure to open " + d.FileName + " [USE/OpenDbf]");

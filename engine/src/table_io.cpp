@@ -57,8 +57,14 @@ uint16_t Engine::ReadAt(TableDescriptor& d, uint64_t pos, uint8_t* out, size_t n
 uint16_t Engine::WriteAt(TableDescriptor& d, uint64_t pos, const uint8_t* data, size_t n, size_t* written) {
   *written = 0;
   if (!d.DataFile) return oserr::InvalidHandle;
-  d.DataFile->Seek(pos);  // a failed positioning shows in the write
-  uint16_t rc = d.DataFile->Write(data, n, written);
+  // A write after a failed positioning would land at the old position:
+  // nothing is written, and the caller sees a write that wrote nothing.
+  uint16_t rc = d.DataFile->Seek(pos);
+  if (rc != 0) {
+    d.Window.Valid = false;
+    return rc;
+  }
+  rc = d.DataFile->Write(data, n, written);
   ReadWindow& w = d.Window;
   if (w.Valid && *written > 0) {
     const uint64_t end = pos + *written;

@@ -29,6 +29,7 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   CloseArea();
   std::string cmd = TrimText(command);
   if (cmd.empty()) return;
+  const std::string spelled = cmd;
   cmd = UpperText(cmd) + " ";
 
   if (cmd.find("LINKED LIST") != std::string::npos || cmd.find("VIRTUAL FILE") != std::string::npos) {
@@ -55,6 +56,12 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   if (alias.empty()) alias = SplitFileName(cmd).Name;
   alias = Cut(UpperText(alias), 64);
   scratch.FileName = DefaultExtension(scratch.FileName, "dbf");
+  // The file-name part as the caller spelled it: the options were taken off
+  // its end, so it is the same length as `cmd` and differs only in case.
+  // Where an option stood inside the name, only the upper-cased text is left.
+  if (spelled.size() >= cmd.size() && UpperText(spelled.substr(0, cmd.size())) == cmd) {
+    scratch.OpenName = Cut(FullPathName(spelled.substr(0, cmd.size())), kMaxText);
+  }
 
   if (DefaultOpenMode == 18) exclusive = true;
   uint8_t mode = exclusive ? 18 : static_cast<uint8_t>(DefaultOpenMode & 0xFF);

@@ -168,12 +168,15 @@ TEST_F(Header, ImpossibleValuesEndInADefinedResult) {
   ASSERT_EQ(d_.FieldCount, 1);
   EXPECT_EQ(d_.Fields[1].Name, "ABCDEFGHIJ");
 
-  // A count past 2^31 turns negative: the table is empty.
-  Open(testkit::BuildDbf({.fields = {{"A"}}, .records = {" x"}, .recordCount = 0x80000000u}));
-  EXPECT_TRUE(log_.entries.empty());
-  EXPECT_EQ(d_.RecordCount, INT32_MIN);
-  EXPECT_EQ(d_.CurrentRecord, 0);
-  EXPECT_TRUE(d_.AtEof && d_.AtBof);
+  // A count past 2^31 is the largest record number, not a negative count
+  // that would hide every record.
+  for (uint32_t count : {0x80000000u, 0xFFFFFFFFu}) {
+    Open(testkit::BuildDbf({.fields = {{"A"}}, .records = {" x"}, .recordCount = count}));
+    EXPECT_TRUE(log_.entries.empty());
+    EXPECT_EQ(d_.RecordCount, INT32_MAX);
+    EXPECT_EQ(d_.CurrentRecord, 1);
+    EXPECT_FALSE(d_.AtEof || d_.AtBof);
+  }
 }
 
 TEST(HeaderIo, SystemReadErrorsPropagateUnreported) {

@@ -68,6 +68,15 @@ TEST(PeekPoke, FailuresAndVirtualTables) {
   e.Poke("AB", 1, 2);
   EXPECT_EQ(f.Err(), "101 [Poke(AB,1,2)]");
   f.platform.faults.shortWriteBy.reset();
+  // A write whose positioning failed would land elsewhere: nothing is
+  // written and the Poke reports it.
+  const std::string before = testkit::ReadFile(path + ".dbf");
+  f.platform.faults.seek = 25;
+  f.platform.faults.seekAfter = f.platform.seeks;
+  e.Poke("XY", 2, 3);
+  EXPECT_EQ(f.Err(), "101 [Poke(XY,2,3)]");
+  EXPECT_EQ(testkit::ReadFile(path + ".dbf"), before);
+  f.platform.faults.seek.reset();
   // The context text is cut to 100 characters, the whole text to 142 and 118.
   const std::string data(120, 'd'), context = ("[Poke(" + data).substr(0, 100);
   f.Table().IsVirtual = true;

@@ -55,6 +55,10 @@ struct ReadWindow {
 
 struct TableDescriptor {
   std::string FileName;
+  // The name as the caller spelled it, given to the platform to open. The
+  // engine's texts show FileName, upper-cased as on Windows; on a file system
+  // where names differ by case only the caller's spelling names the right file.
+  std::string OpenName;
   std::array<uint8_t, 32> Prolog{};
   bool HasMemo = false;
   int16_t HeaderLength = 0;
