@@ -60,9 +60,25 @@ struct Counters {
   int64_t RecordsFixed = 0;
 };
 
+// A field of one record that held NUL bytes: where, and how many.
+struct FieldRepair {
+  int32_t record = 0;
+  int field = 0;       // the field's number, from 1
+  std::string name;    // the field's name
+  int32_t zeroes = 0;  // NUL bytes replaced (or, in a dry run, that would be)
+};
+
 struct ScrubOptions {
   bool dryRun = false;  // walk and count, write nothing
   std::function<void(int32_t done, int32_t total)> progress;
+  // Each field repaired (or found in a dry run), before it is written back.
+  std::function<void(const FieldRepair&)> repaired;
+  // Called once per table, just before its first write (never in a dry run or
+  // for a clean table). An exception thrown here stops the table untouched.
+  std::function<void()> beforeFirstWrite;
+  // Read after each record: when set, the scrub closes the table and returns
+  // with the records done so far.
+  const volatile bool* stop = nullptr;
 };
 
 // Replaces every NUL byte of every field of the table at `path` by a blank,

@@ -16,6 +16,8 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
     engine.USE(path + " EXCLUSIVE");
     const int32_t total = options.progress ? engine.RecCount() : 0;
     std::string bytes;
+    std::string name;
+    bool written = false;
     while (!engine.dEOF()) {
       bool changed = false;
       const uint8_t n = engine.FieldCount();
@@ -31,16 +33,26 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
         if (at == std::string::npos) continue;
         // Every NUL before `at` is a blank already, so searching on from the
         // last one finds the same bytes as searching from the start.
+        int32_t zeroes = 0;
         while (at != std::string::npos) {
           bytes[at] = ' ';
           changed = true;
           ++counters.ZeroesFixed;
+          ++zeroes;
           at = bytes.find('\0', at + 1);
         }
-        if (!options.dryRun) engine.Poke(bytes, k, r);
+        if (options.repaired) {
+          engine.Field(k, name);
+          options.repaired(FieldRepair{r, f, name, zeroes});
+        }
+        if (options.dryRun) continue;
+        if (!written && options.beforeFirstWrite) options.beforeFirstWrite();
+        written = true;
+        engine.Poke(bytes, k, r);
       }
       if (changed) ++counters.RecordsFixed;
       if (options.progress) options.progress(engine.RecNo(), total);
+      if (options.stop && *options.stop) break;
       engine.SKIP(1);
     }
   } catch (...) {

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "run.h"
 #include "testkit.h"
@@ -191,6 +193,44 @@ TEST(ScrubTable, RestoresTheWorkAreaOnEveryWayOut) {
   EXPECT_EQ(engine.CurrentArea(), 7);
   EXPECT_EQ(engine.Area(1), nullptr);
   EXPECT_TRUE(platform.halts.empty());
+}
+
+// The run's hooks: each repaired field is reported with its place and count,
+// the first write is announced once (and a throw there leaves the table as it
+// was), and the stop flag ends the table after the record it was raised in.
+TEST(ScrubTable, HooksReportRepairsAnnounceTheFirstWriteAndStop) {
+  testkit::TempDir dir;
+  testkit::DbfSpec layout;
+  layout.fields = {{"A", 'C', 3}, {"B", 'N', 3}};
+  layout.records = {Record(layout, {"abc", std::string("\0\0", 2)}), Record(layout, {"ab", ""}),
+                    Record(layout, {std::string("\0", 1), ""})};
+  const std::string before = testkit::BuildDbf(layout);
+  const std::string path = dir.Write("t.dbf", before);
+  testkit::RecordingPlatform platform;
+  kestrel::Engine engine(platform);
+  std::vector<std::string> seen;
+  int announced = 0;
+  volatile bool stop = false;
+  dbfclean::ScrubOptions options;
+  options.repaired = [&](const dbfclean::FieldRepair& r) {
+    seen.push_back(std::to_string(r.record) + " " + std::to_string(r.field) + " " + r.name + " " +
+                   std::to_string(r.zeroes));
+  };
+  options.beforeFirstWrite = [&] {
+    if (++announced == 1) throw std::runtime_error("no backup");
+  };
+  dbfclean::Counters counters;
+  EXPECT_THROW(dbfclean::ScrubTable(engine, path, counters, options), std::runtime_error);
+  EXPECT_EQ(testkit::ReadFile(path), before);
+
+  seen.clear();
+  options.stop = &stop;
+  options.progress = [&](int32_t done, int32_t) { stop = done == 2; };
+  dbfclean::ScrubTable(engine, path, counters, options);
+  EXPECT_EQ(announced, 2);
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 2 B 2"}));
+  const size_t header = 32 + 2 * 32 + 1, third = header + 2 * 7;  // two records of 7 bytes
+  EXPECT_EQ(testkit::ReadFile(path), Blanked(before.substr(0, third), header) + before.substr(third));
 }
 
 }  // namespace
