@@ -88,6 +88,22 @@ TEST(PosixPlatform, NamesResolveWithoutRegardToCase) {
   EXPECT_EQ(Contents(dir.File("a.DBF")), "upper");  // no exact match: the first in byte order
 }
 
+#ifndef _WIN32
+// A relative name against a current directory that is gone has no full path.
+TEST(PosixPlatform, RelativeNamesNeedACurrentDirectory) {
+  const auto saved = std::filesystem::current_path();
+  {
+    testkit::TempDir dir;
+    std::filesystem::create_directory(dir.File("gone"));
+    std::filesystem::current_path(dir.File("gone"));
+    std::filesystem::remove(dir.File("gone"));
+    EXPECT_EQ(host().FullPath("t.dbf"), "");
+    EXPECT_EQ(host().FullPath("/x/../t.dbf"), "/t.dbf");
+    std::filesystem::current_path(saved);
+  }
+}
+#endif
+
 TEST(PosixPlatform, ReadOnlyAndOpenFilesCannotBeChanged) {
   testkit::TempDir dir;
   const std::string path = dir.Write("t.dbf", "x");

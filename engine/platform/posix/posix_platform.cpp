@@ -348,7 +348,14 @@ class PosixPlatform : public Platform {
   }
 
   std::string FullPath(const std::string& path) override {
-    return ResolveFullPath(path, CurrentDirectory(), PathStyle::Posix);
+    if (path.empty() || path[0] != '/') {
+      // A relative name needs the current directory; one that is gone or
+      // cannot be read gives no full path, rather than a path under "/".
+      const std::string current = CurrentDirectory();
+      if (current.empty()) return std::string();
+      return ResolveFullPath(path, current, PathStyle::Posix);
+    }
+    return ResolveFullPath(path, "/", PathStyle::Posix);
   }
 
   std::string CurrentDirectory() override {
