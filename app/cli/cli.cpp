@@ -179,6 +179,9 @@ int CliMain(int argc, char** argv) {
     }
   }
   if (operands.empty()) return UsageError("missing DIRECTORY");
+  // An empty name would be taken as the current directory: a script whose
+  // variable came out empty must not clean whatever directory it stands in.
+  if (operands[0].empty()) return UsageError("DIRECTORY is empty");
 
   CliPlatform platform(kestrel::Platform::Default());
   const std::string directory = operands[0];

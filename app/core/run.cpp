@@ -16,6 +16,12 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
 std::string UsePathProblem(kestrel::Engine& engine, const std::string& path) {
   if (path.size() > kestrel::kMaxText) return "the path is longer than the table engine's 255 characters";
   const std::string upper = engine.UpperText(path);
+  // USE refuses these words anywhere, directories included, as a request for
+  // an in-memory table; the words it appends itself cannot form them.
+  for (const char* word : {"LINKED LIST", "VIRTUAL FILE"}) {
+    if (upper.find(word) != std::string::npos)
+      return std::string("the table engine would read \"") + word + "\" in the path as a request for a table in memory";
+  }
   if (upper.find(" ALIAS ") != std::string::npos)
     return "the table engine would read \" ALIAS \" in the path as its option";
   std::string rest = path;

@@ -94,7 +94,8 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 
 // Why USE(path + " EXCLUSIVE") would not open the table at `path`, or "" when
 // it would. The engine reads its command as "name [EXCLUSIVE] [ALIAS alias]":
-// a path that holds " ALIAS " or a free-standing word EXCLUSIVE, is longer than
+// a path that holds " ALIAS ", "LINKED LIST", "VIRTUAL FILE" or a free-standing
+// word EXCLUSIVE, is longer than
 // the engine's 255 characters, or begins or ends with blanks would open
 // another file (or none), so such a table must not be handed to the scrub.
 std::string UsePathProblem(kestrel::Engine& engine, const std::string& path);

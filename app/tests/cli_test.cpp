@@ -57,6 +57,7 @@ TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> calls = {
       {{"--bogus", dir.path()}, "unknown option '--bogus'"},
       {{}, "missing DIRECTORY"},
+      {{""}, "DIRECTORY is empty"},
       {{missing}, "no such directory: " + missing},
       {{dir.path(), "a.dbf", "zz.dbf"}, "no table zz.dbf in " + dir.path()}};
   for (const auto& [args, complaint] : calls) {
@@ -90,7 +91,7 @@ TEST(Cli, APathTheEngineWouldReadAsOptionsIsRefused) {
   // engine would open old.dbf (or nothing) in place of the table asked for.
   testkit::TempDir dir;
   dir.Write("old.dbf", kDamaged);
-  for (const std::string sub : {"old alias x", "x exclusive.d"}) {
+  for (const std::string sub : {"old alias x", "x exclusive.d", "a linked list", "virtual files"}) {
     fs::create_directory(dir.File(sub));
     const std::string table = dir.File(sub) + kSep + "t.dbf";
     testkit::WriteFile(table, kDamaged);
@@ -99,6 +100,13 @@ TEST(Cli, APathTheEngineWouldReadAsOptionsIsRefused) {
     EXPECT_EQ(r.err.rfind("dbfclean-cli: cannot clean " + table + ": the table engine would read ", 0), 0u) << r.err;
     EXPECT_EQ(testkit::ReadFile(table), kDamaged);
   }
+  EXPECT_EQ(testkit::ReadFile(dir.File("old.dbf")), kDamaged);
+
+  // Every table is checked before the first is opened: old.dbf comes first in
+  // the list and stays as it was.
+  dir.Write("virtual file.dbf", kDamaged);
+  auto r = Cli({dir.path()});
+  EXPECT_EQ(r.status, 64);
   EXPECT_EQ(testkit::ReadFile(dir.File("old.dbf")), kDamaged);
 }
 
