@@ -3,6 +3,9 @@
 // headers whose fields do not fit their records.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 #include "table_fixture.h"
 
 namespace {
@@ -114,6 +117,72 @@ TEST(UnpackRecord, FieldsThatDoNotFitGiveDefinedValues) {
   EXPECT_EQ(f.App(41, 11),
             "\x0a"
             "NEX       ");
+}
+
+}  // namespace
+
+namespace {
+
+// The 6-byte real: sign, exponent limits and rounding to nearest (a half away
+// from zero), also when rounding carries into the exponent.
+TEST(EncodeReal48, SignLimitsAndRounding) {
+  using Bytes = std::array<uint8_t, 6>;
+  const std::vector<std::pair<double, Bytes>> cases = {
+      {-12.5, {0x84, 0, 0, 0, 0, 0xC8}},
+      {1.0 + std::ldexp(1.0, -40), {0x81, 1, 0, 0, 0, 0}},  // half an ulp rounds away
+      {1.0 + std::ldexp(1.0, -41), {0x81, 0, 0, 0, 0, 0}},  // a quarter rounds down
+      {2.0 - std::ldexp(1.0, -41), {0x82, 0, 0, 0, 0, 0}},  // carries into the exponent
+      {-(2.0 - std::ldexp(1.0, -41)), {0x82, 0, 0, 0, 0, 0x80}},
+      {std::ldexp(1.0, -128), {0x01, 0, 0, 0, 0, 0}},  // the smallest
+      {std::ldexp(1.0, -129), {0, 0, 0, 0, 0, 0}},     // too small: zero
+      {std::ldexp(1.0, 126), {0xFF, 0, 0, 0, 0, 0}},   // the largest exponent
+      {std::ldexp(1.0, 127), {0, 0, 0, 0, 0, 0}},      // beyond the format: zero
+  };
+  for (const auto& [value, expected] : cases) {
+    Bytes out{};
+    kestrel::EncodeReal48(value, out.data());
+    EXPECT_EQ(out, expected) << value;
+  }
+}
+
+// A logical field is true for T, t, Y and y only.
+TEST(UnpackRecord, LogicalFieldsAreTrueForTAndY) {
+  testkit::TableFixture f;
+  const std::string values = "TtYyNnF? ";
+  std::vector<std::string> records;
+  for (char c : values) records.push_back(std::string(" ") + c);
+  f.engine.USE(f.Make("t", testkit::Layout({{"OK", 'L', 1}}, records)));
+  std::string seen;
+  while (!f.engine.dEOF()) {
+    seen += static_cast<char>('0' + f.App(1, 1)[0]);
+    f.engine.SKIP(1);
+  }
+  EXPECT_EQ(seen, "111100000");
+}
+
+// A read error while the read window of an exclusive table is filled is the
+// record read's error; a shared table whose size cannot be taken keeps its
+// record count and reports nothing.
+TEST(GetDbfRecord, ReadWindowErrorsAndACountThatCannotBeRefreshed) {
+  testkit::TableFixture f;
+  const std::string path = f.Make("t", testkit::Layout({{"NAME", 'C', 3}}, {" one", " two"}));
+  f.engine.USE(path + " EXCLUSIVE");
+  f.engine.SKIP(0);  // re-read from the window filled by USE: no read call
+  f.Table().Window.Valid = false;
+  f.platform.faults.read = 23;
+  f.platform.faults.readAfter = f.platform.reads;
+  f.engine.SKIP(1);
+  EXPECT_EQ(f.Err(), "23 File:  " + testkit::EngineName(path) + "  [GetDbfRecord]");
+  EXPECT_EQ(f.engine.RecNo(), 1);
+  f.platform.faults.read.reset();
+
+  f.engine.USE(path);
+  f.platform.faults.size = 5;
+  EXPECT_FALSE(f.engine.dEOF());
+  EXPECT_EQ(f.engine.RecCount(), 2);
+  f.engine.SKIP(1);
+  EXPECT_EQ(f.engine.ErrorCode, 0);
+  EXPECT_EQ(f.Pos(), "2");
 }
 
 }  // namespace

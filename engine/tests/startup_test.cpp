@@ -65,4 +65,39 @@ TEST(Shutdown, HaltingReportClosesEveryTableOnTheWayOut) {
   EXPECT_EQ(fresh.ErrorCode, 0) << fresh.ErrorText;
 }
 
+// A close that fails on the way out of a halted run is recorded, never shown:
+// one box per run. A shutdown step that raises leaves the engine not ready,
+// so that a second shutdown does nothing.
+TEST(Shutdown, FailingClosesNeverShowASecondBoxAndARaiseEndsTheShutdown) {
+  testkit::TableFixture f;
+  const std::string path = f.Make("t", testkit::Layout({{"X", 'C', 1}}, {" 1"}));
+  f.engine.USE(path);
+  f.platform.faults.close = 29;
+  f.engine.AutoReport = true;
+  EXPECT_EQ(testkit::RunUntilExit([&] { f.engine.Field(9); }), 220);
+  EXPECT_EQ(f.platform.halts.size(), 1u);
+  EXPECT_EQ(f.platform.exits, std::vector<int>{220});
+  EXPECT_EQ(f.engine.ErrorCode, 29);  // the failed close, recorded
+  EXPECT_EQ(f.engine.Area(1), nullptr);
+
+  testkit::TableFixture g;
+  g.engine.USE(g.Make("t", testkit::Layout({{"X", 'C', 1}}, {" 1"})));
+  g.engine.Select(2);
+  g.engine.USE(g.Make("u", testkit::Layout({{"X", 'C', 1}}, {" 1"})));
+  g.platform.faults.close = 29;
+  g.engine.AutoReport = true;
+  g.engine.RaiseErrors = true;
+  g.engine.EngineShutdown();
+  EXPECT_FALSE(g.engine.EngineReady);
+  EXPECT_TRUE(g.platform.halts.empty());
+  EXPECT_EQ(g.engine.Area(1), nullptr);  // closed before the raise
+  EXPECT_NE(g.engine.Area(2), nullptr);  // the shutdown ended at the raise
+  g.platform.faults.close.reset();
+  g.engine.EngineShutdown();
+  EXPECT_NE(g.engine.Area(2), nullptr);
+  g.engine.Select(2);
+  g.engine.RaiseErrors = false;
+  g.engine.USE("");
+}
+
 }  // namespace
