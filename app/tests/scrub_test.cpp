@@ -5,9 +5,14 @@
 
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "run.h"
 #include "testkit.h"
@@ -135,6 +140,55 @@ TEST(ScrubTable, OpensExactlyTheNamedFileWhereCaseMatters) {
   EXPECT_EQ(testkit::ReadFile(upper), clean);
   EXPECT_EQ(testkit::ReadFile(inData), Blanked(damaged, 65));
   EXPECT_EQ(counters.ZeroesFixed, 2);
+}
+#endif
+
+#ifndef _WIN32
+// A table larger than 4 GiB, sparse so that it costs little disk: the records
+// whose field lies past 2 GiB and past 4 GiB hold NULs and are repaired at
+// their true positions; the deletion flags (NUL in the holes) stay as they are.
+TEST(ScrubTable, RepairsTablesLargerThan4GiB) {
+  testkit::TempDir dir;
+  constexpr uint16_t kRecordLength = 65535;
+  constexpr int32_t kRecords = 65600;  // the last record starts past 4 GiB
+  testkit::DbfSpec layout;
+  layout.fields = {{"A", 'C', 1}};
+  layout.recordLength = kRecordLength;
+  layout.recordCount = kRecords;
+  layout.eofMarker = false;
+  const std::string path = dir.Write("big.dbf", testkit::BuildDbf(layout));
+  const uint64_t header = 32 + 32 + 1;
+  auto position = [&](int32_t r) { return header + static_cast<uint64_t>(r - 1) * kRecordLength; };
+  std::filesystem::resize_file(path, position(kRecords + 1));
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_blocks) * 512 > (uint64_t{1} << 30)) {
+    GTEST_SKIP() << "this file system cannot hold a sparse file";
+  }
+  const int32_t past2GiB = 32770, past4GiB = kRecords;
+  ASSERT_GT(position(past2GiB), uint64_t{1} << 31);
+  ASSERT_GT(position(past4GiB), uint64_t{1} << 32);
+  {
+    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+    for (int32_t r = 1; r <= kRecords; ++r) {
+      if (r == past2GiB || r == past4GiB) continue;  // their field stays a hole: NUL
+      out.seekp(static_cast<std::streamoff>(position(r) + 1)).put('x');
+    }
+  }
+  testkit::RecordingPlatform platform;
+  kestrel::Engine engine(platform);
+  dbfclean::Counters counters;
+  dbfclean::ScrubTable(engine, path, counters);
+  EXPECT_TRUE(platform.halts.empty());
+  EXPECT_EQ(counters.ZeroesFixed, 2);
+  EXPECT_EQ(counters.RecordsFixed, 2);
+  EXPECT_EQ(platform.writes, 2);
+  std::ifstream in(path, std::ios::binary);
+  for (int32_t r : {1, past2GiB - 1, past2GiB, past4GiB - 1, past4GiB}) {
+    char bytes[2] = {};
+    in.seekg(static_cast<std::streamoff>(position(r))).read(bytes, 2);
+    const char field = (r == past2GiB || r == past4GiB) ? ' ' : 'x';
+    EXPECT_EQ(std::string(bytes, 2), (std::string{'\0', field})) << "record " << r;
+  }
 }
 #endif
 
