@@ -175,11 +175,23 @@ class FaultyFile : public kestrel::File {
   FaultyFile(std::unique_ptr<kestrel::File> inner, RecordingPlatform& owner)
       : inner_(std::move(inner)), owner_(owner) {}
   uint16_t Seek(uint64_t offset) override {
+    if (owner_.SweepDue(Call::Seek)) return owner_.sweep->code;
     auto& f = owner_.faults;
     if (f.seek && owner_.seeks++ >= f.seekAfter) return *f.seek;
     return inner_->Seek(offset);
   }
   uint16_t Read(void* buffer, size_t count, size_t* got) override {
+    const bool fail = owner_.SweepDue(Call::Read);
+    const bool shortRead = owner_.SweepDue(Call::ShortRead);
+    if (fail) {
+      *got = 0;
+      return owner_.sweep->code;
+    }
+    if (shortRead) {
+      uint16_t rc = inner_->Read(buffer, count, got);
+      if (rc == 0 && *got > 0) --*got;
+      return rc;
+    }
     auto& f = owner_.faults;
     const bool due = owner_.reads++ >= f.readAfter;
     if (due && f.read) {
@@ -191,6 +203,17 @@ class FaultyFile : public kestrel::File {
     return rc;
   }
   uint16_t Write(const void* buffer, size_t count, size_t* written) override {
+    const bool fail = owner_.SweepDue(Call::Write);
+    const bool shortWrite = owner_.SweepDue(Call::ShortWrite);
+    if (fail) {
+      ++owner_.writes;
+      *written = 0;
+      return owner_.sweep->code;
+    }
+    if (shortWrite) {
+      ++owner_.writes;
+      return inner_->Write(buffer, count > 0 ? count - 1 : 0, written);
+    }
     auto& f = owner_.faults;
     ++owner_.writes;
     if (f.write) {
@@ -204,13 +227,18 @@ class FaultyFile : public kestrel::File {
     return inner_->Write(buffer, count, written);
   }
   uint16_t Size(uint64_t* size) override {
+    if (owner_.SweepDue(Call::Size)) return owner_.sweep->code;
     if (owner_.faults.size) return *owner_.faults.size;
     return inner_->Size(size);
   }
-  uint16_t LockRegion(uint32_t offset, uint32_t length) override { return inner_->LockRegion(offset, length); }
+  uint16_t LockRegion(uint32_t offset, uint32_t length) override {
+    if (owner_.SweepDue(Call::Lock)) return owner_.sweep->code;
+    return inner_->LockRegion(offset, length);
+  }
   uint16_t UnlockRegion(uint32_t offset, uint32_t length) override { return inner_->UnlockRegion(offset, length); }
   uint16_t Close() override {
     uint16_t rc = inner_->Close();
+    if (owner_.SweepDue(Call::Close)) return owner_.sweep->code;
     if (owner_.faults.close) return *owner_.faults.close;
     return rc;
   }
@@ -218,6 +246,7 @@ class FaultyFile : public kestrel::File {
  private:
   std::unique_ptr<kestrel::File> inner_;
   RecordingPlatform& owner_;
+  using Call = RecordingPlatform::Call;
 };
 
 }  // namespace
@@ -225,7 +254,19 @@ class FaultyFile : public kestrel::File {
 RecordingPlatform::RecordingPlatform() : PlatformWrapper(kestrel::Platform::Default()) {}
 RecordingPlatform::RecordingPlatform(kestrel::Platform& target) : PlatformWrapper(target) {}
 
+bool RecordingPlatform::SweepDue(Call kind) {
+  const int index = calls[kind]++;
+  return sweep && sweep->call == kind && sweep->nth == index;
+}
+
+int32_t RecordingPlatform::FindFirst(const std::string& pattern, uint32_t attributes,
+                                     std::unique_ptr<kestrel::DirSearch>* search, kestrel::FoundFile* found) {
+  if (SweepDue(Call::Search)) return sweep->code;
+  return target().FindFirst(pattern, attributes, search, found);
+}
+
 uint16_t RecordingPlatform::OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) {
+  if (SweepDue(Call::Open)) return sweep->code;
   if (faults.open) return *faults.open;
   std::unique_ptr<kestrel::File> inner;
   uint16_t rc = target().OpenFile(path, mode, &inner);
@@ -235,6 +276,7 @@ uint16_t RecordingPlatform::OpenFile(const std::string& path, uint8_t mode, std:
 }
 
 uint16_t RecordingPlatform::RemoveFile(const std::string& path) {
+  if (SweepDue(Call::Remove)) return sweep->code;
   if (faults.remove) return *faults.remove;
   return target().RemoveFile(path);
 }

@@ -114,8 +114,25 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
   int writes = 0;
   int seeks = 0;
 
+  // The fault sweep: every platform call of a kind is counted, and the n-th
+  // (from 0) of the chosen kind fails with `code` (a short read or write
+  // gives one byte fewer instead).
+  enum class Call { Open, Size, Seek, Read, ShortRead, Write, ShortWrite, Lock, Close, Remove, Search };
+  struct SweepFault {
+    Call call;
+    int nth;
+    uint16_t code;
+  };
+  std::optional<SweepFault> sweep;
+  std::map<Call, int> calls;
+  // Counts a call of `kind` (a read counts as Read and ShortRead, a write as
+  // Write and ShortWrite) and tells whether the sweep fails it.
+  bool SweepDue(Call kind);
+
   uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override;
   uint16_t RemoveFile(const std::string& path) override;
+  int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<kestrel::DirSearch>* search,
+                    kestrel::FoundFile* found) override;
   uint16_t UserLanguage() override;
   void ShowHaltBox(const std::string& text, const std::string& caption) override;
   [[noreturn]] void ExitProcess(int code) override;
