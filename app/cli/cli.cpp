@@ -5,6 +5,8 @@
 // error prints the halting report on standard error and ends with its code.
 #include "cli.h"
 
+#include <getopt.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -31,23 +33,28 @@ namespace dbfclean {
 namespace {
 
 constexpr const char* kProgram = "dbfclean-cli";
+constexpr int kExitDamaged = 1;  // --check: something would be fixed
 
 const char* const kUsage =
-    "Usage: dbfclean-cli [--dry-run] [--quiet] DIRECTORY [TABLE ...]\n"
+    "Usage: dbfclean-cli [OPTION ...] DIRECTORY [TABLE ...]\n"
     "\n"
     "Replaces every NUL byte inside the fields of the dBASE tables (*.dbf) of\n"
     "DIRECTORY by a blank, in place, then erases the directory's *.ndx index\n"
     "files so that the application that owns them rebuilds them.\n"
     "\n"
-    "  TABLE       clean only these tables of DIRECTORY (default: all)\n"
-    "  --dry-run   count what would be fixed; write and erase nothing\n"
-    "  --quiet     do not print the name of each table\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n"
+    "  TABLE           clean only these tables of DIRECTORY (default: all)\n"
+    "  -n, --dry-run   count what would be fixed; write and erase nothing\n"
+    "  -c, --check     a dry run that exits with 1 when anything would be fixed\n"
+    "  -l, --list      print each field that held NUL bytes on standard output:\n"
+    "                  table, record, field and count, separated by tabs\n"
+    "  -q, --quiet     print no line per table, only the summary\n"
+    "  -h, --help      show this text\n"
+    "      --version   show the version\n"
     "\n"
-    "Exit status: 0 done (also when there is nothing to clean), 64 wrong call,\n"
-    "the engine's error code when a table cannot be cleaned (on Linux 255 for\n"
-    "codes above 255), 74 an input/output failure while reading a table.\n";
+    "Exit status: 0 done (also when there is nothing to clean); 1 --check found\n"
+    "something to fix; 64 wrong call; 74 an input/output failure while reading a\n"
+    "table; 70 an unexpected failure; otherwise the engine's error code when a\n"
+    "table cannot be cleaned (on Linux 255 for codes above 255).\n";
 
 class CliUi : public RunUi {
  public:
@@ -156,28 +163,31 @@ std::string WithoutTrailingSeparator(const std::string& dir) {
 int CliMain(int argc, char** argv) {
   bool dryRun = false;
   bool quiet = false;
-  bool optionsDone = false;
-  std::vector<std::string> operands;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (!optionsDone && arg == "--") {
-      optionsDone = true;
-    } else if (!optionsDone && (arg == "--help" || arg == "-h")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (!optionsDone && arg == "--version") {
-      std::printf("%s %s\n", kProgram, DBFCLEAN_VERSION);
-      return 0;
-    } else if (!optionsDone && arg == "--dry-run") {
-      dryRun = true;
-    } else if (!optionsDone && (arg == "--quiet" || arg == "-q")) {
-      quiet = true;
-    } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option '" + arg + "'");
-    } else {
-      operands.push_back(arg);
+  bool list = false;
+  bool check = false;
+  static const option kLong[] = {{"dry-run", no_argument, nullptr, 'n'},
+                                 {"quiet", no_argument, nullptr, 'q'},
+                                 {"list", no_argument, nullptr, 'l'},
+                                 {"check", no_argument, nullptr, 'c'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {"version", no_argument, nullptr, 'V'},
+                                 {nullptr, 0, nullptr, 0}};
+  opterr = 0;  // the complaint is ours: one line with the hint
+  optind = 0;  // a fresh scan on every call
+  for (int c; (c = getopt_long(argc, argv, "nqlch", kLong, nullptr)) != -1;) {
+    switch (c) {
+      case 'n': dryRun = true; break;
+      case 'q': quiet = true; break;
+      case 'l': list = true; break;
+      case 'c': check = dryRun = true; break;
+      case 'h': std::fputs(kUsage, stdout); return 0;
+      case 'V': std::printf("%s %s\n", kProgram, DBFCLEAN_VERSION); return 0;
+      default:
+        if (optopt > 0 && optopt < 256) return UsageError(std::string("unknown option '-") + char(optopt) + "'");
+        return UsageError("unknown option '" + std::string(argv[optind - 1]) + "'");
     }
   }
+  std::vector<std::string> operands(argv + optind, argv + argc);
   if (operands.empty()) return UsageError("missing DIRECTORY");
   // An empty name would be taken as the current directory: a script whose
   // variable came out empty must not clean whatever directory it stands in.
@@ -222,7 +232,24 @@ int CliMain(int argc, char** argv) {
   }
   RunOptions options;
   options.dryRun = dryRun;
-  return RunProgram(engine, ui, options);
+  if (list) {
+    options.repaired = [](const std::string& table, const FieldRepair& r) {
+      std::printf("%s\t%d\t%s\t%d\n", table.c_str(), static_cast<int>(r.record), r.name.c_str(),
+                  static_cast<int>(r.zeroes));
+    };
+  }
+  if (!quiet) {
+    options.tableDone = [&ui](const std::string& table, const Counters& counts) {
+      ui.EndBar();
+      std::fprintf(stderr, "%s: %lld zeroes in %lld records\n", table.c_str(),
+                   static_cast<long long>(counts.ZeroesFixed), static_cast<long long>(counts.RecordsFixed));
+    };
+  }
+  Counters counts;
+  const int status = RunProgram(engine, ui, options, &counts);
+  // A check is a question: 1 says that something would be fixed.
+  if (check && status == 0 && counts.ZeroesFixed > 0) return kExitDamaged;
+  return status;
 }
 
 }  // namespace dbfclean

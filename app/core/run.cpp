@@ -67,7 +67,15 @@ int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Co
     ui.ShowProgress("Cleaning " + entry.name + " database...");
     ui.SetBusyCursor();
     ui.ProcessEvents();
+    if (options.repaired) {
+      scrub.repaired = [&options, &entry](const FieldRepair& r) { options.repaired(entry.name, r); };
+    }
+    const Counters before = counters;
     ScrubTable(engine, JoinPath(cleanDir, entry.name), counters, scrub);
+    if (options.tableDone) {
+      options.tableDone(
+          entry.name, Counters{counters.ZeroesFixed - before.ZeroesFixed, counters.RecordsFixed - before.RecordsFixed});
+    }
     if (result) *result = counters;
   }
   if (!options.dryRun) engine.EraseFiles(kestrel::Cut(JoinPath(cleanDir, "*.ndx"), kestrel::kMaxText));

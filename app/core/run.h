@@ -87,6 +87,10 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
 
 struct RunOptions {
   bool dryRun = false;  // nothing written, nothing erased
+  // What the command-line program shows of each table; the desktop programs
+  // leave these unset and the run is the same without them.
+  std::function<void(const std::string& table, const FieldRepair&)> repaired;
+  std::function<void(const std::string& table, const Counters& counts)> tableDone;
 };
 
 // Directory + separator + name, by plain concatenation.

@@ -56,6 +56,7 @@ TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
   const std::string missing = dir.File("nope");
   const std::vector<std::pair<std::vector<std::string>, std::string>> calls = {
       {{"--bogus", dir.path()}, "unknown option '--bogus'"},
+      {{dir.path(), "-qz"}, "unknown option '-z'"},
       {{}, "missing DIRECTORY"},
       {{""}, "DIRECTORY is empty"},
       {{missing}, "no such directory: " + missing},
@@ -71,7 +72,7 @@ TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
 
   auto help = Cli({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: dbfclean-cli [--dry-run] [--quiet] DIRECTORY [TABLE ...]\n", 0), 0u);
+  EXPECT_EQ(help.out.rfind("Usage: dbfclean-cli [OPTION ...] DIRECTORY [TABLE ...]\n", 0), 0u);
   auto version = Cli({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("dbfclean-cli ", 0), 0u);
@@ -137,8 +138,9 @@ TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Database(s) are cleaned up! Fixed 22 zeroes in 3 records\n");
   EXPECT_EQ(r.err,
-            "Cleaning all.dbf database...\nCleaning B.DBF database...\nCleaning clean.dbf database...\n"
-            "Cleaning empty.dbf database...\n");
+            "Cleaning all.dbf database...\nall.dbf: 17 zeroes in 1 records\nCleaning B.DBF database...\n"
+            "B.DBF: 5 zeroes in 2 records\nCleaning clean.dbf database...\nclean.dbf: 0 zeroes in 0 records\n"
+            "Cleaning empty.dbf database...\nempty.dbf: 0 zeroes in 0 records\n");
   EXPECT_EQ(testkit::ReadFile(dir.File("all.dbf")), Blanked(allBytes, 32 + 5 * 32 + 1));
   EXPECT_EQ(testkit::ReadFile(dir.File("B.DBF")), Blanked(kDamaged));
   EXPECT_EQ(testkit::ReadFile(dir.File("clean.dbf")), clean);
@@ -210,7 +212,10 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
     report.replace(report.find("NAME"), 4, Upper(b));
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Cleaning a.dbf database...\nCleaning b.dbf database...\nProgram halted.\n" + report);
+    EXPECT_EQ(r.err,
+              "Cleaning a.dbf database...\na.dbf: 5 zeroes in 2 records\nCleaning b.dbf database...\n"
+              "Program halted.\n" +
+                  report);
     EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
     EXPECT_EQ(testkit::ReadFile(dir.File("c.dbf")), kDamaged);
     EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
@@ -230,13 +235,40 @@ TEST(Cli, AnIndexThatCannotBeErasedHaltsAfterTheRepairs) {
   auto r = Cli({dir.path()});
   EXPECT_EQ(r.status, 5);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(
-      r.err,
-      "Cleaning a.dbf database...\nProgram halted.\nError # 5 (File access denied)\nCould not erase 1 files like " +
-          dir.path() + kSep + "*.ndx\n");
+  EXPECT_EQ(r.err,
+            "Cleaning a.dbf database...\na.dbf: 5 zeroes in 2 records\nProgram halted.\nError # 5 (File access "
+            "denied)\nCould not erase 1 files like " +
+                dir.path() + kSep + "*.ndx\n");
   EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
   EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
   EXPECT_FALSE(testkit::FileExists(dir.File("y.ndx")));
+}
+
+// --check asks without changing anything: 1 with damage, 0 without; --list
+// names each field that held NULs, in a check as in a repair. The deletion
+// flag is not a field and is never repaired, so it is never listed.
+TEST(Cli, CheckAnswersWithItsStatusAndListNamesTheFields) {
+  testkit::TempDir dir;
+  const std::string damaged = Table({std::string("\0\0\0ab  1", 8), std::string("*x   \0\0 ", 8)});
+  dir.Write("a.dbf", damaged);
+  dir.Write("x.ndx", "index");
+  const std::string lines = "a.dbf\t1\tNAME\t2\na.dbf\t2\tQTY\t2\n";
+  auto r = Cli({"-c", "-l", "-q", dir.path()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, lines + "Dry run: would fix 4 zeroes in 2 records\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), damaged);
+  EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
+
+  r = Cli({"--list", "--quiet", dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, lines + "Database(s) are cleaned up! Fixed 4 zeroes in 2 records\n");
+  std::string repaired = Blanked(damaged);
+  repaired[32 + 2 * 32 + 1] = '\0';  // the deletion flag stays as it was
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), repaired);
+
+  r = Cli({"--check", dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Dry run: would fix 0 zeroes in 0 records\n");
 }
 
 }  // namespace
