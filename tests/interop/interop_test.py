@@ -101,8 +101,9 @@ def main():
         result = run(work)
         check("exit status", result.returncode, 0)
         check("summary", result.stdout, f"Database(s) are cleaned up! Fixed {fixes} zeroes in 5 records\n")
-        check("progress lines", result.stderr,
-              "Cleaning Clean.dbf database...\nCleaning people.dbf database...\nCleaning town.dbf database...\n")
+        cleaning = [line for line in result.stderr.splitlines() if line.startswith("Cleaning ")]
+        check("progress lines", cleaning,
+              ["Cleaning Clean.dbf database...", "Cleaning people.dbf database...", "Cleaning town.dbf database..."])
 
         # Byte by byte: only the NUL bytes inside records changed.
         for name in ("people.dbf", "town.dbf"):
