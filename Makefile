@@ -4,7 +4,7 @@
 #               build, and run every suite it can run
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
-.PHONY: all setup build run test bench clean
+.PHONY: all setup build run test bench fuzz clean
 
 all: build
 
@@ -23,6 +23,10 @@ test: setup
 
 bench: build
 	@bash bench/run.sh
+
+# FUZZ_SECONDS=600 make fuzz: each fuzz target for that long (default 60 s)
+fuzz: setup
+	@bash scripts/fuzz.sh
 
 clean:
 	rm -rf build scratch

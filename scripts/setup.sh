@@ -12,6 +12,7 @@ packages=(
   wine64 xvfb xauth x11-apps imagemagick
   python3 python3-dbf python3-dbfread shapelib
   time bc
+  clang libclang-rt-14-dev
 )
 
 missing=()

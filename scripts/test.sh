@@ -31,6 +31,7 @@ linux() {
 
 step "Linux build and tests" linux release
 step "Linux tests under ASan and UBSan" linux asan
+step "Fuzz targets (short runs, fixed seed)" bash scripts/fuzz.sh --short
 if [ -f scripts/test-windows.sh ]; then
   step "Windows build and tests under Wine" bash scripts/test-windows.sh
 fi
