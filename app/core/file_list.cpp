@@ -17,8 +17,16 @@ bool ListBoxLess(const std::string& a, const std::string& b) {
   return a < b;
 }
 
+int InsertListBoxName(std::vector<std::string>* names, const std::string& name) {
+  auto at = std::lower_bound(names->begin(), names->end(), name, ListBoxLess);
+  if (at != names->end() && *at == name) return -1;
+  const int position = static_cast<int>(at - names->begin());
+  names->insert(at, name);
+  return position;
+}
+
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,
-                 std::vector<std::string>* names) {
+                 std::vector<std::string>* names, const std::function<void()>& onBusy) {
   names->clear();
   const char separator = kestrel::HostPathStyle() == kestrel::PathStyle::Windows ? '\\' : '/';
   std::string dir = directory;
@@ -36,11 +44,11 @@ int ReadFileList(kestrel::Platform& platform, const std::string& directory, cons
     int32_t rc = platform.FindFirst(dir + mask, kestrel::attr::Archive | kestrel::attr::ReadOnly, &search, &found);
     if (rc == kestrel::oserr::PathNotFound) status = rc;
     while (rc == 0) {
-      if (std::find(names->begin(), names->end(), found.name) == names->end()) names->push_back(found.name);
+      // Kept sorted as it grows, as a sorted list box inserts.
+      if (InsertListBoxName(names, found.name) == 100 && onBusy) onBusy();
       rc = search->Next(&found);
     }
   }
-  std::sort(names->begin(), names->end(), ListBoxLess);
   return status;
 }
 

@@ -3,6 +3,7 @@
 // system, directories left out), sorted by name without regard to case.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,14 @@ constexpr const char* kTableMask = "*.dbf";
 
 // `masks` may hold several masks separated by ";". Returns 0 and the names,
 // or the search's error number (3 for a missing directory).
+// `onBusy`, when set, is called each time a name is inserted at sorted position
+// 100 (the moment the dialog shows the busy cursor).
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,
-                 std::vector<std::string>* names);
+                 std::vector<std::string>* names, const std::function<void()>& onBusy = {});
+
+// Inserts `name` at its sorted place unless it is there already; returns the
+// position, or -1 for a name already listed.
+int InsertListBoxName(std::vector<std::string>* names, const std::string& name);
 
 // The order of a Windows list box: without regard to case, then by bytes.
 bool ListBoxLess(const std::string& a, const std::string& b);
