@@ -207,11 +207,15 @@ int CliMain(int argc, char** argv) {
     // A name is found the way the file system would open it: the exact
     // spelling first, then without regard to case.
     FileEntry* match = nullptr;
-    for (auto& e : entries) {
-      if (e.name == operands[i]) match = &e;
-    }
-    for (auto& e : entries) {
-      if (!match && EqualNoCase(e.name, operands[i])) match = &e;
+    // A name without an extension means NAME.dbf, as the engine reads it.
+    for (const std::string& wanted : {operands[i], operands[i] + ".dbf"}) {
+      for (auto& e : entries) {
+        if (!match && e.name == wanted) match = &e;
+      }
+      for (auto& e : entries) {
+        if (!match && EqualNoCase(e.name, wanted)) match = &e;
+      }
+      if (match || operands[i].find('.') != std::string::npos) break;
     }
     if (!match) return UsageError("no table " + operands[i] + " in " + directory);
     match->selected = true;
@@ -245,6 +249,22 @@ int CliMain(int argc, char** argv) {
                    static_cast<long long>(counts.ZeroesFixed), static_cast<long long>(counts.RecordsFixed));
     };
   }
+  // The index files one by one, each by its own name, so that the user sees
+  // which go and a failure names its file; the engine's erase does the work.
+  options.eraseIndexes = [&](const std::string& dir, const Counters& counts) {
+    std::vector<std::string> indexes;
+    ReadFileList(platform, dir, "*.ndx", &indexes);
+    for (const auto& name : indexes) {
+      if (!dryRun) engine.EraseFiles(kestrel::Cut(JoinPath(dir, name), kestrel::kMaxText));
+      if (!quiet) std::fprintf(stderr, "%s %s\n", dryRun ? "Would erase" : "Erased", name.c_str());
+    }
+    std::vector<std::string> others;
+    if (dryRun || counts.ZeroesFixed == 0) return;
+    ReadFileList(platform, dir, "*.mdx;*.cdx;*.ntx;*.idx", &others);
+    for (const auto& name : others) {
+      std::fprintf(stderr, "Left %s in place: its application must rebuild it\n", name.c_str());
+    }
+  };
   Counters counts;
   const int status = RunProgram(engine, ui, options, &counts);
   // A check is a question: 1 says that something would be fixed.

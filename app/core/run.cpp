@@ -78,7 +78,11 @@ int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Co
     }
     if (result) *result = counters;
   }
-  if (!options.dryRun) engine.EraseFiles(kestrel::Cut(JoinPath(cleanDir, "*.ndx"), kestrel::kMaxText));
+  if (options.eraseIndexes) {
+    options.eraseIndexes(cleanDir, counters);
+  } else if (!options.dryRun) {
+    engine.EraseFiles(kestrel::Cut(JoinPath(cleanDir, "*.ndx"), kestrel::kMaxText));
+  }
   ui.HideProgress();
   ui.ProcessEvents();
   if (result) *result = counters;

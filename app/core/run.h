@@ -91,6 +91,9 @@ struct RunOptions {
   // leave these unset and the run is the same without them.
   std::function<void(const std::string& table, const FieldRepair&)> repaired;
   std::function<void(const std::string& table, const Counters& counts)> tableDone;
+  // Takes the place of the erase of the directory's *.ndx files, and is
+  // called in a dry run too (with `dryRun` set, to say what would go).
+  std::function<void(const std::string& directory, const Counters& counts)> eraseIndexes;
 };
 
 // Directory + separator + name, by plain concatenation.
