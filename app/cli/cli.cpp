@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,13 @@ int CliMain(int argc, char** argv) {
   // variable came out empty must not clean whatever directory it stands in.
   if (operands[0].empty()) return UsageError("DIRECTORY is empty");
 
+  // A path to one table means that table of its directory, on every system.
+  std::error_code ec;
+  const std::filesystem::path given(operands[0]);
+  if (operands.size() == 1 && std::filesystem::is_regular_file(given, ec) &&
+      EqualNoCase(given.extension().string(), ".dbf")) {
+    operands = {given.has_parent_path() ? given.parent_path().string() : std::string("."), given.filename().string()};
+  }
   CliPlatform platform(kestrel::Platform::Default());
   const std::string directory = operands[0];
   const std::string cleanDir = WithoutTrailingSeparator(platform.FullPath(directory));

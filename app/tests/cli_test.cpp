@@ -163,6 +163,12 @@ TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
   dir.Write("B.DBF", kDamaged);
   dir.Write("x.ndx", "index");
   fs::last_write_time(dir.File("B.DBF"), old);
+  r = Cli({"-q", dir.File("B.DBF")});  // a table's path: that table alone
+  EXPECT_EQ(r.out, "Database(s) are cleaned up! Fixed 5 zeroes in 2 records\n");
+  EXPECT_EQ(r.status, 0);
+  dir.Write("B.DBF", kDamaged);
+  dir.Write("x.ndx", "index");
+  fs::last_write_time(dir.File("B.DBF"), old);
   r = Cli({"--dry-run", dir.path(), "B"});  // a name without its extension
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "Cleaning B.DBF database...\nB.DBF: 5 zeroes in 2 records\nWould erase x.ndx\n");
