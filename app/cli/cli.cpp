@@ -206,6 +206,12 @@ int CliMain(int argc, char** argv) {
   const std::string cleanDir = WithoutTrailingSeparator(platform.FullPath(directory));
   std::vector<std::string> names;
   if (cleanDir.empty() || ReadFileList(platform, cleanDir, kTableMask, &names) != 0) {
+    // A directory that is there but cannot be listed is not "missing".
+    std::error_code why;
+    if (std::filesystem::is_directory(directory, why)) {
+      std::filesystem::directory_iterator probe(directory, why);
+      if (why) return UsageError("cannot read directory " + directory + ": " + why.message());
+    }
     return UsageError("no such directory: " + directory);
   }
 

@@ -13,7 +13,18 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
   };
   try {
     engine.Select(0);
-    engine.USE(path + " EXCLUSIVE");
+    // A dry run writes nothing, so it opens the table for reading only (and
+    // lets others read and write it meanwhile): a read-only table can be
+    // inspected too.
+    const uint16_t forced = engine.ForcedOpenMode;
+    if (options.dryRun) engine.ForcedOpenMode = 0x40;
+    try {
+      engine.USE(path + " EXCLUSIVE");
+    } catch (...) {
+      engine.ForcedOpenMode = forced;
+      throw;
+    }
+    engine.ForcedOpenMode = forced;
     const int32_t total = options.progress ? engine.RecCount() : 0;
     std::string bytes;
     std::string name;

@@ -78,13 +78,13 @@ std::set<std::string> Expected(Call call, uint16_t code, const std::string& tabl
   switch (call) {
     case Call::Open: return {head + "Failure to open " + name + " [USE/OpenDbf]"};
     case Call::Read:
-    case Call::Seek: return {head + record, "Error # 101 (Disk write error (probable cause: Disk Full).)\r\n[Poke("};
+    case Call::Seek: return {head + record, head + "[Poke("};
     case Call::ShortRead:
       return {"Error # 210 (Not a dBASE data file)\r\n" + name +
                   " is not a dBASE database. (Prolog is less than 32 bytes) [USE/OpenDBF]",
               "Error # 100 (Disk read error)\r\nError reading " + name + " [Use/OpenDbf]",
               "Error # 213 (End of file found unexpectedly)\r\n" + record};
-    case Call::Write:
+    case Call::Write: return {head + "[Poke("};
     case Call::ShortWrite: return {"Error # 101 (Disk write error (probable cause: Disk Full).)\r\n[Poke("};
     case Call::Close: return {head + "File:  " + name + " [CloseDbf(" + name + ")]"};
     case Call::Remove: return {"Error # 5 (File access denied)\r\nCould not erase 1 files like " + mask};

@@ -192,6 +192,28 @@ TEST(ScrubTable, RepairsTablesLargerThan4GiB) {
 }
 #endif
 
+// A dry run only reads: it opens a read-only table too, and counts what the
+// repair would fix.
+TEST(ScrubTable, DryRunInspectsAReadOnlyTable) {
+  testkit::TempDir dir;
+  testkit::DbfSpec layout;
+  layout.fields = {{"A", 'C', 2}};
+  layout.records = {std::string(" \0\0", 3)};
+  const std::string before = testkit::BuildDbf(layout);
+  const std::string path = dir.Write("ro.dbf", before);
+  testkit::SetReadOnly(path, true);
+  testkit::RecordingPlatform platform;
+  kestrel::Engine engine(platform);
+  dbfclean::Counters counters;
+  dbfclean::ScrubOptions dryRun;
+  dryRun.dryRun = true;
+  dbfclean::ScrubTable(engine, path, counters, dryRun);
+  EXPECT_TRUE(platform.halts.empty());
+  EXPECT_EQ(counters.ZeroesFixed, 2);
+  EXPECT_EQ(engine.ForcedOpenMode, 65535);
+  EXPECT_EQ(testkit::ReadFile(path), before);
+}
+
 // Counts beyond 32 bits (a pre-allocated table of a few GB) show as they are.
 TEST(SummaryText, ShowsCountsBeyond32Bits) {
   dbfclean::Counters counters{2159000000LL, 5000000000LL};

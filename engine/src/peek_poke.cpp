@@ -70,7 +70,14 @@ void Engine::Poke(const std::string& data, uint8_t f, int32_t r) {
   if (n == 0) return;
   size_t written = 0;
   ErrorCode = WriteAt(d, d.RecordPosition(r) + offset, reinterpret_cast<const uint8_t*>(data.data()), n, &written);
-  if (written != n) SetError(101, context);
+  // A write the system refused is reported with the system's own error (a
+  // device fault is no full disk); a write that came up short is the full
+  // disk of 101.
+  if (ErrorCode != 0) {
+    SetError(ErrorCode, context);
+  } else if (written != n) {
+    SetError(101, context);
+  }
 }
 
 }  // namespace kestrel

@@ -74,7 +74,14 @@ TEST(PeekPoke, FailuresAndVirtualTables) {
   f.platform.faults.seek = 25;
   f.platform.faults.seekAfter = f.platform.seeks;
   e.Poke("XY", 2, 3);
-  EXPECT_EQ(f.Err(), "101 [Poke(XY,2,3)]");
+  EXPECT_EQ(f.Err(), "25 [Poke(XY,2,3)]");
+  // A write the system refuses reports its own error, not a full disk.
+  f.platform.faults.seek.reset();
+  f.platform.faults.write = 29;
+  e.Poke("XY", 2, 3);
+  EXPECT_EQ(f.Err(), "29 [Poke(XY,2,3)]");
+  f.platform.faults.write.reset();
+  EXPECT_EQ(testkit::ReadFile(path + ".dbf"), before);
   EXPECT_EQ(testkit::ReadFile(path + ".dbf"), before);
   f.platform.faults.seek.reset();
   // The context text is cut to 100 characters, the whole text to 142 and 118.
