@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "backup.h"
 #include "file_list.h"
+#include "interrupt.h"
 #include "run.h"
 
 #ifdef _WIN32
@@ -41,21 +43,40 @@ const char* const kUsage =
     "\n"
     "Replaces every NUL byte inside the fields of the dBASE tables (*.dbf) of\n"
     "DIRECTORY by a blank, in place, then erases the directory's *.ndx index\n"
-    "files so that the application that owns them rebuilds them.\n"
+    "files so that the application that owns them rebuilds them. Take a copy\n"
+    "of the tables first, or use --backup.\n"
     "\n"
-    "  TABLE           clean only these tables of DIRECTORY (default: all)\n"
-    "  -n, --dry-run   count what would be fixed; write and erase nothing\n"
-    "  -c, --check     a dry run that exits with 1 when anything would be fixed\n"
-    "  -l, --list      print each field that held NUL bytes on standard output:\n"
-    "                  table, record, field and count, separated by tabs\n"
-    "  -q, --quiet     print no line per table, only the summary\n"
-    "  -h, --help      show this text\n"
-    "      --version   show the version\n"
+    "  DIRECTORY         the directory of the tables, or the path of one table\n"
+    "  TABLE             clean only these tables of DIRECTORY (default: all);\n"
+    "                    a name without an extension means NAME.dbf\n"
+    "  -n, --dry-run     count what would be fixed; write and erase nothing\n"
+    "  -c, --check       a dry run that exits with 1 when anything would be fixed\n"
+    "  -l, --list        print each field that held NUL bytes on standard output:\n"
+    "                    table, record, field and count, separated by tabs\n"
+    "  -b, --backup=DIR  copy each table into DIR just before its first change,\n"
+    "                    and each index file just before it is erased; DIR is\n"
+    "                    created when needed, and a file in it is never replaced\n"
+    "                    (tables with nothing to fix are not copied, and\n"
+    "                    --dry-run and --check copy nothing)\n"
+    "  -q, --quiet       print no line per table, only the summary\n"
+    "  -h, --help        show this text\n"
+    "      --version     show the version\n"
     "\n"
-    "Exit status: 0 done (also when there is nothing to clean); 1 --check found\n"
-    "something to fix; 64 wrong call; 74 an input/output failure while reading a\n"
-    "table; 70 an unexpected failure; otherwise the engine's error code when a\n"
-    "table cannot be cleaned (on Linux 255 for codes above 255).\n";
+    "Ctrl+C stops the run after the record being worked on: every repair so far\n"
+    "stays on disk and the counts so far are printed. A second Ctrl+C ends the\n"
+    "program at once.\n"
+    "\n"
+    "Exit status:\n"
+    "  0    done (also when there is nothing to clean)\n"
+    "  1    --check found something to fix\n"
+    "  64   a wrong call\n"
+    "  70   an unexpected failure\n"
+    "  73   a backup file exists already or cannot be created\n"
+    "  74   an input/output failure while reading a table or writing a backup\n"
+    "  130  stopped by Ctrl+C\n"
+    "  any other: the engine's error code when a table cannot be cleaned, for\n"
+    "       example 210 not a dBASE table, 32 in use by another program, 5\n"
+    "       access denied (on Linux 255 for codes above 255)\n";
 
 class CliUi : public RunUi {
  public:
@@ -66,6 +87,7 @@ class CliUi : public RunUi {
 
   void ShowProgress(const std::string& text) override {
     EndBar();
+    done_ = total_ = 0;
     if (!quiet_) std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
   }
@@ -86,6 +108,8 @@ class CliUi : public RunUi {
   // Redrawn only when the bar grows by a step, so that it costs nothing
   // next to the scrub itself.
   void TableProgress(int32_t done, int32_t total) override {
+    done_ = done;
+    total_ = total;
     if (!bar_ || total <= 0) return;
     const int width = 30;  // keeps the line under 70 columns for any count
     const int filled = static_cast<int>(static_cast<int64_t>(done) * width / total);
@@ -108,6 +132,10 @@ class CliUi : public RunUi {
     drawn_ = -1;
   }
 
+  // Where the table being cleaned stands: records done of its total.
+  int32_t done() const { return done_; }
+  int32_t total() const { return total_; }
+
  private:
   std::string directory_;
   std::vector<FileEntry> entries_;
@@ -116,6 +144,8 @@ class CliUi : public RunUi {
   bool active_ = false;
   int drawn_ = -1;
   int lastWidth_ = 0;
+  int32_t done_ = 0;
+  int32_t total_ = 0;
 };
 
 // The halting report of a program without windows: "Program halted." and
@@ -124,6 +154,15 @@ class CliPlatform : public kestrel::PlatformWrapper {
  public:
   using PlatformWrapper::PlatformWrapper;
   CliUi* ui = nullptr;
+  // The file the engine opened last while it is open: during a scrub, the
+  // table (the engine opens no other file alongside it).
+  WatchedFile* opened = nullptr;
+
+  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
+    const uint16_t rc = PlatformWrapper::OpenFile(path, mode, file);
+    if (rc == 0 && *file) *file = std::make_unique<WatchedFile>(std::move(*file), &opened);
+    return rc;
+  }
   void ShowHaltBox(const std::string& text, const std::string& caption) override {
     if (ui) ui->EndBar();
     std::string lines = text;
@@ -161,29 +200,35 @@ std::string WithoutTrailingSeparator(const std::string& dir) {
 
 }  // namespace
 
-int CliMain(int argc, char** argv) {
+int CliMain(int argc, char** argv) { return CliMain(argc, argv, kestrel::Platform::Default()); }
+
+int CliMain(int argc, char** argv, kestrel::Platform& host) {
   bool dryRun = false;
   bool quiet = false;
   bool list = false;
   bool check = false;
-  static const option kLong[] = {{"dry-run", no_argument, nullptr, 'n'},
-                                 {"quiet", no_argument, nullptr, 'q'},
-                                 {"list", no_argument, nullptr, 'l'},
-                                 {"check", no_argument, nullptr, 'c'},
-                                 {"help", no_argument, nullptr, 'h'},
-                                 {"version", no_argument, nullptr, 'V'},
-                                 {nullptr, 0, nullptr, 0}};
+  std::string backupDir;
+  bool backup = false;
+  static const option kLong[] = {{"backup", required_argument, nullptr, 'b'}, {"dry-run", no_argument, nullptr, 'n'},
+                                 {"quiet", no_argument, nullptr, 'q'},        {"list", no_argument, nullptr, 'l'},
+                                 {"check", no_argument, nullptr, 'c'},        {"help", no_argument, nullptr, 'h'},
+                                 {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
   opterr = 0;  // the complaint is ours: one line with the hint
   optind = 0;  // a fresh scan on every call
-  for (int c; (c = getopt_long(argc, argv, "nqlch", kLong, nullptr)) != -1;) {
+  for (int c; (c = getopt_long(argc, argv, "nqlchb:", kLong, nullptr)) != -1;) {
     switch (c) {
       case 'n': dryRun = true; break;
       case 'q': quiet = true; break;
       case 'l': list = true; break;
       case 'c': check = dryRun = true; break;
+      case 'b':
+        backup = true;
+        backupDir = optarg;
+        break;
       case 'h': std::fputs(kUsage, stdout); return 0;
       case 'V': std::printf("%s %s\n", kProgram, DBFCLEAN_VERSION); return 0;
       default:
+        if (optopt == 'b') return UsageError("option '-b' needs a directory");
         if (optopt > 0 && optopt < 256) return UsageError(std::string("unknown option '-") + char(optopt) + "'");
         return UsageError("unknown option '" + std::string(argv[optind - 1]) + "'");
     }
@@ -193,6 +238,7 @@ int CliMain(int argc, char** argv) {
   // An empty name would be taken as the current directory: a script whose
   // variable came out empty must not clean whatever directory it stands in.
   if (operands[0].empty()) return UsageError("DIRECTORY is empty");
+  if (backup && backupDir.empty()) return UsageError("the backup directory is empty");
 
   // A path to one table means that table of its directory, on every system.
   std::error_code ec;
@@ -201,7 +247,7 @@ int CliMain(int argc, char** argv) {
       EqualNoCase(given.extension().string(), ".dbf")) {
     operands = {given.has_parent_path() ? given.parent_path().string() : std::string("."), given.filename().string()};
   }
-  CliPlatform platform(kestrel::Platform::Default());
+  CliPlatform platform(host);
   const std::string directory = operands[0];
   const std::string cleanDir = WithoutTrailingSeparator(platform.FullPath(directory));
   std::vector<std::string> names;
@@ -256,12 +302,18 @@ int CliMain(int argc, char** argv) {
                   static_cast<int>(r.zeroes));
     };
   }
-  if (!quiet) {
-    options.tableDone = [&ui](const std::string& table, const Counters& counts) {
-      ui.EndBar();
-      std::fprintf(stderr, "%s: %lld zeroes in %lld records\n", table.c_str(),
-                   static_cast<long long>(counts.ZeroesFixed), static_cast<long long>(counts.RecordsFixed));
-    };
+  std::string lastTable;  // the table last worked on, for an interruption's line
+  options.tableDone = [&](const std::string& table, const Counters& counts) {
+    lastTable = table;
+    if (quiet) return;
+    ui.EndBar();
+    std::fprintf(stderr, "%s: %lld zeroes in %lld records\n", table.c_str(), static_cast<long long>(counts.ZeroesFixed),
+                 static_cast<long long>(counts.RecordsFixed));
+  };
+  std::unique_ptr<Backup> copies;
+  if (backup && !dryRun) {
+    copies = std::make_unique<Backup>(host, backupDir);
+    options.beforeFirstWrite = [&](const std::string& table) { copies->SaveTable(platform.opened, cleanDir, table); };
   }
   // The index files one by one, each by its own name, so that the user sees
   // which go and a failure names its file; the engine's erase does the work.
@@ -269,6 +321,7 @@ int CliMain(int argc, char** argv) {
     std::vector<std::string> indexes;
     ReadFileList(platform, dir, "*.ndx", &indexes);
     for (const auto& name : indexes) {
+      if (copies) copies->SaveIndex(dir, name);
       if (!dryRun) engine.EraseFiles(kestrel::Cut(JoinPath(dir, name), kestrel::kMaxText));
       if (!quiet) std::fprintf(stderr, "%s %s\n", dryRun ? "Would erase" : "Erased", name.c_str());
     }
@@ -279,8 +332,24 @@ int CliMain(int argc, char** argv) {
       std::fprintf(stderr, "Left %s in place: its application must rebuild it\n", name.c_str());
     }
   };
+  InterruptHandler interrupt;
+  options.stop = InterruptHandler::Flag();
   Counters counts;
   const int status = RunProgram(engine, ui, options, &counts);
+  if (status == kExitInterrupted) {
+    ui.EndBar();
+    std::string where = "before the first table";
+    if (!lastTable.empty() && ui.done() < ui.total()) {
+      where = "after record " + std::to_string(ui.done()) + " of " + std::to_string(ui.total()) + " of " + lastTable;
+    } else if (!lastTable.empty()) {
+      where = "after " + lastTable;
+    }
+    std::fprintf(stderr, "Interrupted %s: %s.\n", where.c_str(),
+                 dryRun ? "nothing was written" : "every repair so far is on disk, the rest was not cleaned");
+    std::printf("Interrupted: %s %lld zeroes in %lld records\n", dryRun ? "would fix" : "fixed",
+                static_cast<long long>(counts.ZeroesFixed), static_cast<long long>(counts.RecordsFixed));
+    return status;
+  }
   // A check is a question: 1 says that something would be fixed.
   if (check && status == 0 && counts.ZeroesFixed > 0) return kExitDamaged;
   return status;

@@ -62,13 +62,19 @@ int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Co
   ScrubOptions scrub;
   scrub.dryRun = options.dryRun;
   scrub.progress = [&ui](int32_t done, int32_t total) { ui.TableProgress(done, total); };
+  scrub.stop = options.stop;
+  auto stopped = [&options] { return options.stop && *options.stop; };
   for (const FileEntry& entry : dialog.entries) {
     if (!entry.selected) continue;
+    if (stopped()) break;
     ui.ShowProgress("Cleaning " + entry.name + " database...");
     ui.SetBusyCursor();
     ui.ProcessEvents();
     if (options.repaired) {
       scrub.repaired = [&options, &entry](const FieldRepair& r) { options.repaired(entry.name, r); };
+    }
+    if (options.beforeFirstWrite) {
+      scrub.beforeFirstWrite = [&options, &entry] { options.beforeFirstWrite(entry.name); };
     }
     const Counters before = counters;
     ScrubTable(engine, JoinPath(cleanDir, entry.name), counters, scrub);
@@ -78,14 +84,20 @@ int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Co
     }
     if (result) *result = counters;
   }
-  if (options.eraseIndexes) {
-    options.eraseIndexes(cleanDir, counters);
-  } else if (!options.dryRun) {
-    engine.EraseFiles(kestrel::Cut(JoinPath(cleanDir, "*.ndx"), kestrel::kMaxText));
+  // A run stopped before its first write keeps the index files: they still
+  // match their tables.
+  const bool interrupted = stopped();
+  if (!interrupted || (!options.dryRun && counters.ZeroesFixed > 0)) {
+    if (options.eraseIndexes) {
+      options.eraseIndexes(cleanDir, counters);
+    } else if (!options.dryRun) {
+      engine.EraseFiles(kestrel::Cut(JoinPath(cleanDir, "*.ndx"), kestrel::kMaxText));
+    }
   }
   ui.HideProgress();
   ui.ProcessEvents();
   if (result) *result = counters;
+  if (interrupted) return kExitInterrupted;
   ui.ShowSummary(SummaryText(counters, options.dryRun), kAppTitle);
   return 0;
 }
@@ -93,6 +105,9 @@ int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Co
 int RunProgram(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Counters* result) {
   try {
     return CleanUpRun(engine, ui, options, result);
+  } catch (const RunHalted& e) {
+    ui.ShowFatalError(e.what());
+    return e.status();
   } catch (const kestrel::EInOutError& e) {
     ui.ShowFatalError(std::string("The run was stopped by an input/output error: ") + e.what() +
                       ". Tables cleaned before it keep their repairs; no index file was erased.");

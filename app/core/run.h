@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,19 @@ constexpr const char* kDryRunFormat = "Dry run: would fix %d zeroes in %d record
 // report: an input/output failure, and anything else.
 constexpr int kExitIoError = 74;
 constexpr int kExitSoftware = 70;
+// A run stopped on the user's request (Ctrl+C): 128 + SIGINT, as a shell has it.
+constexpr int kExitInterrupted = 130;
+
+// Thrown by a front end's hook to end the run with its own message and exit
+// status, for a failure that is the front end's and not the engine's.
+class RunHalted : public std::runtime_error {
+ public:
+  RunHalted(const std::string& text, int status) : std::runtime_error(text), status_(status) {}
+  int status() const { return status_; }
+
+ private:
+  int status_;
+};
 
 struct FileEntry {
   std::string name;  // file name only, no directory
@@ -94,6 +108,15 @@ struct RunOptions {
   // Takes the place of the erase of the directory's *.ndx files, and is
   // called in a dry run too (with `dryRun` set, to say what would go).
   std::function<void(const std::string& directory, const Counters& counts)> eraseIndexes;
+  // Called just before the first write to a table (see ScrubOptions).
+  std::function<void(const std::string& table)> beforeFirstWrite;
+  // Read after each record and before each table: when set, the run closes
+  // the table after the record being worked on, cleans no further table,
+  // shows no summary and returns kExitInterrupted. The index files are
+  // erased only when a byte was repaired before the stop: those repairs may
+  // have changed indexed keys, while a run stopped before its first write
+  // leaves the directory as it found it.
+  const volatile bool* stop = nullptr;
 };
 
 // Directory + separator + name, by plain concatenation.
@@ -111,12 +134,13 @@ std::string UsePathProblem(kestrel::Engine& engine, const std::string& path);
 std::string SummaryText(const Counters& counters, bool dryRun);
 
 // The whole run: dialog, scrub of each selected entry, index erase, summary.
-// Returns the exit code of a normal end (0). Engine errors end the process
+// Returns the exit code of a normal end (0), or kExitInterrupted. Engine errors end the process
 // through the engine's report; exceptions pass to the caller.
 int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options = {}, Counters* result = nullptr);
 
 // CleanUpRun, with an exception that ends it shown through the UI: returns
-// kExitIoError for an input/output failure, kExitSoftware for anything else.
+// kExitIoError for an input/output failure, the status of a RunHalted, and
+// kExitSoftware for anything else.
 int RunProgram(kestrel::Engine& engine, RunUi& ui, const RunOptions& options = {}, Counters* result = nullptr);
 
 }  // namespace dbfclean

@@ -1,8 +1,12 @@
 // dbfclean-cli end to end: the real binary on real files in temporary
 // directories, checked by its exit status, its two output streams and the
 // bytes left on disk.
+#include "cli.h"
+
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -27,6 +31,24 @@ const int kWide = 255;
 apptest::ProcessResult Cli(std::vector<std::string> args) {
   args.insert(args.begin(), DBFCLEAN_CLI);
   return apptest::RunProcess(args);
+}
+
+// CliMain in this process, on `platform`'s files, with what it printed.
+apptest::ProcessResult CliHere(kestrel::Platform& platform, std::vector<std::string> args) {
+  args.insert(args.begin(), "dbfclean-cli");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  apptest::ProcessResult r;
+  r.status = dbfclean::CliMain(static_cast<int>(args.size()), argv.data(), platform);
+  r.out = testing::internal::GetCapturedStdout();
+  r.err = testing::internal::GetCapturedStderr();
+  for (std::string* text : {&r.out, &r.err}) {  // text mode on Windows
+    for (size_t p = 0; (p = text->find("\r\n", p)) != std::string::npos;) text->erase(p, 1);
+  }
+  return r;
 }
 
 std::string Upper(std::string s) {
@@ -279,5 +301,148 @@ TEST(Cli, CheckAnswersWithItsStatusAndListNamesTheFields) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Dry run: would fix 0 zeroes in 0 records\n");
 }
+
+// --backup: a table is copied just before its first change and an index
+// file before it is erased, into a directory made when needed; a clean table
+// is not copied, a check copies nothing, and a file of the name already in the
+// backup directory stops the run before the original is touched.
+TEST(Cli, BackupCopiesWhatTheRunChangesAndNeverReplacesAFile) {
+  testkit::TempDir dir;
+  dir.Write("a.dbf", kDamaged);
+  const std::string clean = Table({" ab    1"});
+  dir.Write("clean.dbf", clean);
+  dir.Write("x.ndx", "index");
+  const auto old = fs::last_write_time(dir.File("a.dbf")) - std::chrono::hours(48);
+  fs::last_write_time(dir.File("a.dbf"), old);
+  testkit::TempDir place;
+  const std::string backup = place.File("copies") + kSep + "new";
+  const std::string copy = backup + kSep;
+
+  auto r = Cli({"--check", "--backup", backup, dir.path()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(fs::exists(place.File("copies")));
+
+  r = Cli({"-q", "-b", backup, dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(testkit::ReadFile(copy + "a.dbf"), kDamaged);
+  EXPECT_EQ(fs::last_write_time(copy + "a.dbf"), old);
+  EXPECT_EQ(testkit::ReadFile(copy + "x.ndx"), "index");
+  EXPECT_FALSE(testkit::FileExists(copy + "clean.dbf"));
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
+  EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
+
+  const std::string stopped = " exists already, and a backup never replaces a file; stopped before ";
+  const std::string damagedAgain = Table({std::string(8, '\0')});
+  dir.Write("a.dbf", damagedAgain);
+  dir.Write("x.ndx", "index 2");
+  r = Cli({"--backup=" + backup, dir.path()});
+  EXPECT_EQ(r.status, 73);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Cleaning a.dbf database...\ndbfclean-cli: the backup " + copy + "a.dbf" + stopped +
+                       "changing a.dbf (tables cleaned before it keep their repairs; no index file was erased)\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), damagedAgain);
+  EXPECT_EQ(testkit::ReadFile(copy + "a.dbf"), kDamaged);
+
+  dir.Write("a.dbf", clean);
+  r = Cli({"-b", backup, dir.path(), "a"});
+  EXPECT_EQ(r.status, 73);
+  EXPECT_EQ(r.err, "Cleaning a.dbf database...\na.dbf: 0 zeroes in 0 records\ndbfclean-cli: the backup " + copy +
+                       "x.ndx" + stopped + "erasing x.ndx (the tables keep their repairs)\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("x.ndx")), "index 2");
+  EXPECT_EQ(testkit::ReadFile(copy + "x.ndx"), "index");
+
+  // A backup directory that cannot be made: here a file stands in its place.
+  dir.Write("a.dbf", kDamaged);
+  r = Cli({"-b", dir.File("clean.dbf"), dir.path()});
+  EXPECT_EQ(r.status, 73);
+  EXPECT_EQ(r.err.rfind("Cleaning a.dbf database...\ndbfclean-cli: cannot create the backup directory " +
+                            dir.File("clean.dbf") + ": ",
+                        0),
+            0u)
+      << r.err;
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), kDamaged);
+
+  EXPECT_EQ(Cli({dir.path(), "-b"}).err, "dbfclean-cli: option '-b' needs a directory" + kHint);
+  EXPECT_EQ(Cli({"-b", "", dir.path()}).err, "dbfclean-cli: the backup directory is empty" + kHint);
+}
+
+// A copy that cannot be written whole stops the run before the file it was
+// for is changed, and leaves no partial copy behind.
+TEST(Cli, AFailingBackupStopsBeforeTheOriginalIsTouched) {
+  struct Case {
+    std::string table;
+    std::function<void(testkit::RecordingPlatform::Faults&)> fault;
+    std::string err;  // DIR stands for the table directory, B for the backup's
+  };
+  const std::vector<Case> cases = {
+      {kDamaged, [](auto& f) { f.shortWriteBy = 1; },
+       "Cleaning a.dbf database...\ndbfclean-cli: cannot back up DIRa.dbf to Ba.dbf: Error # 101 (Disk write error "
+       "(probable cause: Disk Full).); stopped before changing a.dbf (tables cleaned before it keep their repairs; no "
+       "index file was erased)\n"},
+      {Table({" ab    1"}), [](auto& f) { f.write = 29; },
+       "Cleaning a.dbf database...\na.dbf: 0 zeroes in 0 records\ndbfclean-cli: cannot back up DIRx.ndx to Bx.ndx: "
+       "Error # 29 (Device write fault); stopped before erasing x.ndx (the tables keep their repairs)\n"}};
+  for (const auto& c : cases) {
+    testkit::TempDir dir;
+    testkit::TempDir place;
+    dir.Write("a.dbf", c.table);
+    dir.Write("x.ndx", "index");
+    testkit::RecordingPlatform platform;
+    c.fault(platform.faults);
+    auto r = CliHere(platform, {"-b", place.path(), dir.path()});
+    std::string err = c.err;
+    for (const auto& [mark, path] : {std::pair{"DIR", dir.path()}, std::pair{"B", place.path()}}) {
+      for (size_t p; (p = err.find(std::string(mark) + "a.dbf")) != std::string::npos ||
+                     (p = err.find(std::string(mark) + "x.ndx")) != std::string::npos;) {
+        err.replace(p, std::string(mark).size(), path + kSep);
+      }
+    }
+    EXPECT_EQ(r.status, 74);
+    EXPECT_EQ(r.err, err);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), c.table);
+    EXPECT_EQ(testkit::ReadFile(dir.File("x.ndx")), "index");
+    EXPECT_TRUE(fs::is_empty(place.path()));
+  }
+}
+
+#ifndef _WIN32
+// Ctrl+C in the middle of a large table: the run stops after the record being
+// worked on, every record before the stop is repaired, every one after it and
+// the next table are as they were, and the index files go (the repairs so
+// far may have changed indexed keys).
+TEST(Cli, CtrlCStopsAfterTheRecordAndKeepsEveryRepairSoFar) {
+  testkit::TempDir dir;
+  const int n = 1000000;
+  const std::string record(" \0\0ab  1", 8);
+  const std::string table = Table(std::vector<std::string>(n, record));
+  dir.Write("big.dbf", table);
+  dir.Write("next.dbf", kDamaged);
+  dir.Write("x.ndx", "index");
+  bool sent = false;
+  auto r = apptest::RunProcess({DBFCLEAN_CLI, dir.path()}, [&](pid_t child, const std::string& err) {
+    if (!sent && err.find("Cleaning big.dbf database...\n") != std::string::npos) sent = kill(child, SIGINT) == 0;
+  });
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(r.status, 130);
+  long long zeroes = 0, done = 0;
+  ASSERT_EQ(std::sscanf(r.out.c_str(), "Interrupted: fixed %lld zeroes in %lld records\n", &zeroes, &done), 2) << r.out;
+  ASSERT_GT(done, 0);
+  ASSERT_LT(done, n);
+  EXPECT_EQ(zeroes, 2 * done);
+  const std::string counts = std::to_string(zeroes) + " zeroes in " + std::to_string(done) + " records";
+  EXPECT_EQ(r.out, "Interrupted: fixed " + counts + "\n");
+  EXPECT_EQ(r.err, "Cleaning big.dbf database...\nbig.dbf: " + counts + "\nErased x.ndx\nInterrupted after record " +
+                       std::to_string(done) + " of " + std::to_string(n) +
+                       " of big.dbf: every repair so far is on disk, the rest was not cleaned.\n");
+  const size_t header = 32 + 2 * 32 + 1;
+  const size_t cut = header + static_cast<size_t>(done) * record.size();
+  const std::string expected = Blanked(table.substr(0, cut)) + table.substr(cut);
+  EXPECT_TRUE(testkit::ReadFile(dir.File("big.dbf")) == expected);
+  EXPECT_EQ(testkit::ReadFile(dir.File("next.dbf")), kDamaged);
+  EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
+}
+#endif
 
 }  // namespace

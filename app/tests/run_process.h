@@ -4,6 +4,7 @@
 // ChildProcess talks to a program that keeps running; this one waits.)
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,10 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv) {
 
 #else
 
-inline ProcessResult RunProcess(const std::vector<std::string>& argv) {
+// `watch`, when given, sees the child's standard error so far each time more
+// of it arrives, with the child's id (to send it a signal at the right moment).
+inline ProcessResult RunProcess(const std::vector<std::string>& argv,
+                                const std::function<void(pid_t, const std::string&)>& watch = {}) {
   ProcessResult result;
   int outPipe[2], errPipe[2];
   // Close-on-exec: only the duplicates on 1 and 2 reach the child.
@@ -135,6 +139,7 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv) {
       ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
       if (n > 0) {
         sinks[i]->append(buffer, static_cast<size_t>(n));
+        if (i == 1 && watch) watch(pid, result.err);
       } else {
         fds[i].fd = -1;
         --open;

@@ -160,4 +160,34 @@ TEST(RunProgram, AnExceptionEndsTheRunWithAMessageAndItsStatus) {
   EXPECT_EQ(s.ui.log, expected);
 }
 
+// A stop is honoured after the record being worked on: the table is closed,
+// no further table is opened, no summary is shown, and the index files go
+// only when something was repaired before the stop.
+TEST(CleanUpRun, AStopEndsTheRunAfterTheRecordBeingWorkedOn) {
+  Scene s;
+  bool stop = true;  // before the first table: nothing is touched
+  dbfclean::RunOptions options;
+  options.stop = &stop;
+  EXPECT_EQ(dbfclean::RunProgram(s.engine, s.ui, options), dbfclean::kExitInterrupted);
+  const std::vector<std::string> untouched = {"dialog", "busy", "hide", "events", "free", "default"};
+  EXPECT_EQ(s.ui.log, untouched);
+  EXPECT_EQ(s.Read("a.dbf"), s.a);
+  EXPECT_TRUE(s.Exists("a.ndx"));
+
+  // During a.dbf: its first record is repaired, its second and c.dbf are not.
+  stop = false;
+  s.ui.log.clear();
+  s.ui.onShow = [&](const std::string&) { stop = true; };
+  dbfclean::Counters counts;
+  EXPECT_EQ(dbfclean::RunProgram(s.engine, s.ui, options, &counts), dbfclean::kExitInterrupted);
+  EXPECT_EQ(s.ui.log.back(), "default");
+  EXPECT_EQ(s.ui.log.at(s.ui.log.size() - 4), "hide");  // and no summary
+  EXPECT_EQ(counts.ZeroesFixed, 2);
+  EXPECT_EQ(counts.RecordsFixed, 1);
+  EXPECT_EQ(s.Read("a.dbf"), Blanked(s.a).substr(0, 32 + 64 + 1 + 8) + s.a.substr(32 + 64 + 1 + 8));
+  EXPECT_EQ(s.Read("c.dbf"), s.c);
+  EXPECT_FALSE(s.Exists("a.ndx"));
+  EXPECT_EQ(s.engine.Area(1), nullptr);
+}
+
 }  // namespace
