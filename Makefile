@@ -4,14 +4,19 @@
 #               build, and run every suite it can run
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
-.PHONY: all setup build run test bench fuzz clean
+.PHONY: all setup setup-run build run test bench fuzz clean
 
 all: build
 
+# setup: every package of the test suites; setup-run: only what building and
+# running dbfclean-cli needs, so that `make run` on a fresh machine is quick.
 setup:
 	@bash scripts/setup.sh
 
-build: setup
+setup-run:
+	@bash scripts/setup.sh --run
+
+build: setup-run
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release
 
@@ -21,7 +26,11 @@ run: build
 test: setup
 	@bash scripts/test.sh
 
-bench: build
+# The benchmarks need the full set (Google Benchmark, python3, bc); the
+# configure step finds them only when they are there, hence the new one.
+bench: setup
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
 	@bash bench/run.sh
 
 # FUZZ_SECONDS=600 make fuzz: each fuzz target for that long (default 60 s)

@@ -2,10 +2,17 @@
 # Installs the Debian packages the build and the test suites need, once.
 # Idempotent: packages already present are not touched, and apt is not
 # called at all when nothing is missing.
+#   setup.sh --run   only what building and running dbfclean-cli needs
+#                    (make run, make build)
+#   setup.sh         everything the test suites need as well (make test)
 set -euo pipefail
 
+# Building and running the command-line program: a compiler, CMake, make.
+run_packages=(build-essential cmake make)
+
 packages=(
-  build-essential cmake make pkg-config
+  "${run_packages[@]}"
+  pkg-config
   libgtest-dev googletest libbenchmark-dev
   qt6-base-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
@@ -14,6 +21,10 @@ packages=(
   time bc
   clang libclang-rt-14-dev
 )
+
+if [ "${1:-}" = "--run" ]; then
+  packages=("${run_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
