@@ -1,0 +1,100 @@
+// The run's UI interface on Qt, the boxes, and the program's entry.
+#include "qt_program.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
+
+namespace dbfclean {
+
+namespace {
+
+QString Decoded(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+
+// The boxes wait for a click, so they show the arrow while the run's busy
+// cursor is in force.
+int ExecWithArrow(QMessageBox& box) {
+  QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int result = box.exec();
+  QGuiApplication::restoreOverrideCursor();
+  return result;
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MakeSummaryBox(const std::string& text, const std::string& caption) {
+  return std::make_unique<QMessageBox>(QMessageBox::NoIcon, Decoded(caption), Decoded(text), QMessageBox::Ok);
+}
+
+std::unique_ptr<QMessageBox> MakeHaltBox(const std::string& text, const std::string& caption, QWidget* owner) {
+  std::string lines = text;
+  for (size_t p; (p = lines.find("\r\n")) != std::string::npos;) lines.replace(p, 2, "\n");
+  auto box =
+      std::make_unique<QMessageBox>(QMessageBox::Critical, Decoded(caption), Decoded(lines), QMessageBox::Ok, owner);
+  box->setTextFormat(Qt::PlainText);
+  return box;
+}
+
+void QtPlatform::ShowHaltBox(const std::string& text, const std::string& caption) {
+  auto box = MakeHaltBox(text, caption, QWidget::mouseGrabber());
+  ExecWithArrow(*box);
+}
+
+QtRunUi::QtRunUi(kestrel::Platform& platform, TfrmSelectFiles::Options options)
+    : MsgPanel_(std::make_unique<TMsgPanel>()),
+      frmSelectFiles_(std::make_unique<TfrmSelectFiles>(platform, std::move(options))) {}
+
+QtRunUi::~QtRunUi() = default;
+
+DialogResult QtRunUi::ShowSelectionDialog() {
+  DialogResult result;
+  result.ok = frmSelectFiles_->exec() == QDialog::Accepted;
+  if (frmSelectFiles_->closeError()) throw *frmSelectFiles_->closeError();
+  result.directory = frmSelectFiles_->Directory();
+  result.entries = frmSelectFiles_->Entries();
+  return result;
+}
+
+void QtRunUi::ShowProgress(const std::string& text) { MsgPanel_->ShowProgress(Decoded(text)); }
+
+void QtRunUi::HideProgress() { MsgPanel_->HideProgress(); }
+
+void QtRunUi::SetBusyCursor() {
+  if (QGuiApplication::overrideCursor()) {
+    QGuiApplication::changeOverrideCursor(Qt::WaitCursor);
+  } else {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+}
+
+void QtRunUi::SetDefaultCursor() {
+  while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+}
+
+void QtRunUi::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void QtRunUi::ShowSummary(const std::string& text, const std::string& caption) {
+  auto box = MakeSummaryBox(text, caption);
+  ExecWithArrow(*box);
+}
+
+void QtRunUi::FreeForms() {
+  frmSelectFiles_.reset();
+  MsgPanel_.reset();
+}
+
+void QtRunUi::ShowFatalError(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), Decoded(text), QMessageBox::Ok);
+  ExecWithArrow(box);
+}
+
+int DesktopMain(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QtPlatform platform(kestrel::Platform::Default());
+  kestrel::Engine engine(platform);
+  QtRunUi ui(platform);
+  return RunProgram(engine, ui);
+}
+
+}  // namespace dbfclean

@@ -1,0 +1,58 @@
+// The Linux desktop program's side of the run: the Qt dialog and panel behind
+// the run's UI interface, the busy cursor, the summary box, and a platform
+// whose halting report is a critical message box.
+#pragma once
+
+#include <QMessageBox>
+#include <memory>
+#include <string>
+
+#include "platform.h"
+#include "run.h"
+#include "seldir.h"
+#include "ushowmsg.h"
+
+namespace dbfclean {
+
+// The summary: no icon, one OK button, captioned `caption`.
+std::unique_ptr<QMessageBox> MakeSummaryBox(const std::string& text, const std::string& caption);
+
+// The halting report: the critical icon, one OK button, the report's lines.
+std::unique_ptr<QMessageBox> MakeHaltBox(const std::string& text, const std::string& caption, QWidget* owner);
+
+// The host platform, with the halting report shown in a box owned by the
+// window holding the mouse grab. Ending the process keeps the host's rule.
+class QtPlatform : public kestrel::PlatformWrapper {
+ public:
+  using PlatformWrapper::PlatformWrapper;
+  void ShowHaltBox(const std::string& text, const std::string& caption) override;
+};
+
+class QtRunUi : public RunUi {
+ public:
+  // The panel is created first, then the dialog.
+  explicit QtRunUi(kestrel::Platform& platform, TfrmSelectFiles::Options options = {});
+  ~QtRunUi() override;
+
+  DialogResult ShowSelectionDialog() override;
+  void ShowProgress(const std::string& text) override;
+  void HideProgress() override;
+  void SetBusyCursor() override;
+  void SetDefaultCursor() override;
+  void ProcessEvents() override;
+  void ShowSummary(const std::string& text, const std::string& caption) override;
+  void FreeForms() override;
+  void ShowFatalError(const std::string& text) override;
+
+  TfrmSelectFiles* frmSelectFiles() const { return frmSelectFiles_.get(); }
+  TMsgPanel* MsgPanel() const { return MsgPanel_.get(); }
+
+ private:
+  std::unique_ptr<TMsgPanel> MsgPanel_;
+  std::unique_ptr<TfrmSelectFiles> frmSelectFiles_;
+};
+
+// The program: the engine on the Qt platform, the run, its exit status.
+int DesktopMain(int argc, char** argv);
+
+}  // namespace dbfclean

@@ -1,0 +1,375 @@
+// Tests of the Linux desktop program on Qt's offscreen platform: the dialog's
+// layout and keyboard, its lists for a prepared directory tree, browsing,
+// selection and closing; a whole run through the real run with the real
+// dialog and boxes driven from a timer; the halting box and exit status in a
+// child process.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "../run_process.h"
+#include "qt_program.h"
+#include "testkit.h"
+
+using namespace dbfclean;
+
+namespace {
+
+// Runs `fn` on the next modal window of type T once it shows, from the
+// event loop that shows it.
+template <typename T>
+void OnModal(std::function<void(T*)> fn) {
+  auto* timer = new QTimer;
+  auto tries = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, tries, fn] {
+    T* w = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!w || !w->isVisible()) {
+      if (++*tries > 1000) timer->deleteLater();  // ten seconds: the test fails on what it finds
+      return;
+    }
+    timer->stop();
+    timer->deleteLater();
+    fn(w);
+  });
+  timer->start(10);
+}
+
+template <typename T = QWidget>
+T* Child(QWidget* dialog, const char* name) {
+  return dialog->findChild<T*>(QString::fromLatin1(name));
+}
+
+QStringList Texts(QListWidget* list) {
+  QStringList texts;
+  for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+  return texts;
+}
+
+void ClickItem(QListWidget* list, const QString& text, Qt::KeyboardModifiers modifiers = {}, bool twice = false) {
+  const auto found = list->findItems(text, Qt::MatchExactly);
+  QVERIFY2(found.size() == 1, qPrintable(text));
+  const QPoint at = list->visualItemRect(found[0]).center();
+  if (twice) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, modifiers, at);
+  } else {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, at);
+  }
+}
+
+std::string Selection(const TfrmSelectFiles& dialog) {
+  std::string flags;
+  for (const FileEntry& e : dialog.Entries()) flags += e.selected ? '1' : '0';
+  return flags;
+}
+
+// CUSTOMER.DBF: 6 NUL bytes in two of its three records.
+std::string CustomerTable(char nul) {
+  testkit::DbfSpec spec{.fields = {{"NAME", 'C', 8}, {"CODE", 'C', 4}}};
+  const std::string z(1, nul);
+  spec.records = {testkit::Record(spec, {"AB" + z + z + "CD", "X" + z + "Y"}), testkit::Record(spec, {"clean", "ok"}),
+                  testkit::Record(spec, {z, z + z})};
+  return testkit::BuildDbf(spec);
+}
+
+std::string OrdersTable(char nul) {
+  testkit::DbfSpec spec{.fields = {{"ITEM", 'C', 6}}};
+  spec.records = {testkit::Record(spec, {std::string("nut") + nul})};
+  return testkit::BuildDbf(spec);
+}
+
+// The prepared tree: three tables, a hidden one, another file, an index
+// file; two subdirectories (one with a table) and a hidden one.
+struct Tree {
+  testkit::TempDir tmp;
+  std::string root = QDir(QString::fromStdString(tmp.path())).canonicalPath().toStdString();
+  Tree() {
+    tmp.Write("CUSTOMER.DBF", CustomerTable('\0'));
+    tmp.Write("orders.dbf", OrdersTable('\0'));
+    tmp.Write("parts.dbf", OrdersTable(' '));
+    tmp.Write(".secret.dbf", OrdersTable('\0'));
+    tmp.Write("notes.txt", "x");
+    tmp.Write("cust.ndx", "index");
+    for (const char* dir : {"b_sub", "A_sub", ".hidden"}) QDir(QString::fromStdString(root)).mkdir(dir);
+    testkit::WriteFile(root + "/A_sub/inner.dbf", OrdersTable(' '));
+  }
+  TfrmSelectFiles::Options Options() const { return {.programDir = root + "/"}; }
+};
+
+std::string CurrentDirectory() { return kestrel::Platform::Default().CurrentDirectory(); }
+
+}  // namespace
+
+class DesktopTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void layoutAndTabOrder() {
+    Tree tree;
+    TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
+    // The offscreen platform's 96 pixels per inch give an 11-pixel font
+    // 13 pixels high: the layout is the design's.
+    QCOMPARE(dialog.TextHeight(), 13);
+    QCOMPARE(dialog.windowTitle(), QString("Select Files to Clean Up"));
+    QCOMPARE(dialog.size(), QSize(360, 266));
+    for (const ControlSpec& spec : DialogControls()) {
+      QWidget* w = Child(&dialog, spec.name);
+      QVERIFY2(w, spec.name);
+      if (auto* label = qobject_cast<QLabel*>(w)) {
+        // A label is as wide as its text needs, and never narrower than designed.
+        QCOMPARE(label->text(), QString(spec.text));
+        QCOMPARE(label->geometry().adjusted(0, 0, spec.width - label->width(), 0),
+                 QRect(spec.left, spec.top, spec.width, spec.height));
+        QVERIFY(label->width() >= std::max(spec.width, label->fontMetrics().horizontalAdvance(label->text())));
+        continue;
+      }
+      QCOMPARE(w->geometry(), QRect(spec.left, spec.top, spec.width, spec.height));
+      if (auto* button = qobject_cast<QPushButton*>(w)) QCOMPARE(button->text(), QString(spec.text));
+    }
+    QVERIFY(Child<QPushButton>(&dialog, "btnOK")->isDefault());
+    QVERIFY(!Child<QPushButton>(&dialog, "btnOK")->icon().isNull());
+
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(QApplication::focusWidget()->objectName(), QString("dirList"));
+    QStringList order;
+    for (int i = 0; i < 6; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, QStringList({"fileList", "cmbDrive", "eCurDir", "btnOK", "btnCancel", "dirList"}));
+  }
+
+  void listsOfPreparedTree() {
+    Tree tree;
+    TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
+    auto* dirList = Child<QListWidget>(&dialog, "dirList");
+    QStringList expected{"/"};
+    expected += QString::fromStdString(tree.root).split('/', Qt::SkipEmptyParts);
+    const int current = static_cast<int>(expected.size()) - 1;
+    expected += QStringList{"A_sub", "b_sub"};
+    QCOMPARE(Texts(dirList), expected);
+    QCOMPARE(dirList->currentRow(), current);
+    QVERIFY(dirList->item(current)->isSelected());
+    QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"CUSTOMER.DBF", "orders.dbf", "parts.dbf"}));
+    QCOMPARE(Child<QLineEdit>(&dialog, "eCurDir")->text(), QString::fromStdString(tree.root));
+    QCOMPARE(dialog.Directory(), tree.root);
+    QCOMPARE(CurrentDirectory(), tree.root);
+    // The drive box shows the mounted volume that holds the directory.
+    QVERIFY(Child<QComboBox>(&dialog, "cmbDrive")->currentIndex() >= 0);
+  }
+
+  void browsesByDoubleClickAndEnter() {
+    Tree tree;
+    TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
+    dialog.show();
+    auto* dirList = Child<QListWidget>(&dialog, "dirList");
+    ClickItem(dirList, "A_sub", {}, true);
+    QCOMPARE(Child<QLineEdit>(&dialog, "eCurDir")->text(), QString::fromStdString(tree.root + "/A_sub"));
+    QCOMPARE(dirList->currentItem()->text(), QString("A_sub"));
+    QCOMPARE(dirList->count(), dirList->currentRow() + 1);  // no subdirectories below it
+    QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"inner.dbf"}));
+
+    // Enter on the parent's item goes back up and leaves the dialog open.
+    dirList->setFocus();
+    dirList->setCurrentRow(dirList->currentRow() - 1);
+    QTest::keyClick(dirList, Qt::Key_Return);
+    QCOMPARE(dialog.Directory(), tree.root);
+    QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"CUSTOMER.DBF", "orders.dbf", "parts.dbf"}));
+    QVERIFY(dialog.isVisible());
+  }
+
+  void multipleSelection() {
+    Tree tree;
+    TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
+    dialog.show();
+    auto* files = Child<QListWidget>(&dialog, "fileList");
+    QCOMPARE(Selection(dialog), std::string("000"));
+    ClickItem(files, "CUSTOMER.DBF");
+    QCOMPARE(Selection(dialog), std::string("100"));
+    ClickItem(files, "parts.dbf", Qt::ControlModifier);
+    QCOMPARE(Selection(dialog), std::string("101"));
+    ClickItem(files, "CUSTOMER.DBF", Qt::ControlModifier);
+    QCOMPARE(Selection(dialog), std::string("001"));
+    ClickItem(files, "orders.dbf");
+    ClickItem(files, "CUSTOMER.DBF", Qt::ShiftModifier);
+    QCOMPARE(Selection(dialog), std::string("110"));
+  }
+
+  void closesWithOkCancelAndEsc() {
+    struct Case {
+      const char* how;
+      int result;
+    };
+    for (const Case& c : {Case{"btnOK", QDialog::Accepted}, Case{"btnCancel", QDialog::Rejected},
+                          Case{"Esc", QDialog::Rejected}, Case{"Enter", QDialog::Accepted}}) {
+      Tree tree;
+      TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
+      ClickItem(Child<QListWidget>(&dialog, "dirList"), "b_sub", {}, true);
+      QCOMPARE(CurrentDirectory(), tree.root + "/b_sub");
+      OnModal<TfrmSelectFiles>([&c](TfrmSelectFiles* d) {
+        if (std::string(c.how) == "Esc") {
+          QTest::keyClick(Child(d, "fileList"), Qt::Key_Escape);
+        } else if (std::string(c.how) == "Enter") {
+          QTest::keyClick(Child(d, "fileList"), Qt::Key_Return);
+        } else {
+          QTest::mouseClick(Child(d, c.how), Qt::LeftButton);
+        }
+      });
+      QCOMPARE(dialog.exec(), c.result);
+      QCOMPARE(dialog.Directory(), tree.root + "/b_sub");
+      QCOMPARE(CurrentDirectory(), tree.root);  // put back on closing
+    }
+  }
+
+  void volumeThatCannotBeEnteredIsReported() {
+    Tree tree;
+    TfrmSelectFiles::Options options = tree.Options();
+    options.volumes = {{"ext4", "/", "/dev/sda1", ""},
+                       {"tmpfs", tree.root + "/A_sub", "tmpfs", ""},
+                       {"ext4", tree.root + "/gone", "/dev/sdb1", "usb"}};
+    TfrmSelectFiles dialog(kestrel::Platform::Default(), options);
+    dialog.show();
+    auto* drives = Child<QComboBox>(&dialog, "cmbDrive");
+    QCOMPARE(drives->itemText(1), QString::fromStdString(tree.root + "/A_sub []"));
+    QCOMPARE(drives->currentIndex(), 0);
+    drives->setFocus();
+    QTest::keyClick(drives, Qt::Key_Down);
+    QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
+
+    QString caption, text;
+    OnModal<QMessageBox>([&](QMessageBox* box) {
+      caption = box->windowTitle();
+      text = box->text();
+      box->accept();
+    });
+    QTest::keyClick(drives, Qt::Key_Down);
+    QCOMPARE(caption, QString("dbfclean"));
+    QCOMPARE(text, QString::fromStdString("Cannot open the directory " + tree.root + "/gone (I/O error 3)"));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
+    QCOMPARE(drives->currentIndex(), 1);
+    QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"inner.dbf"}));
+  }
+
+  void wholeRunThroughTheDialog() {
+    Tree tree;
+    struct SeenUi : QtRunUi {
+      using QtRunUi::QtRunUi;
+      QStringList panelTexts;
+      bool busy = true;
+      void TableProgress(int32_t done, int32_t) override {
+        if (done != 1) return;
+        const QString text = MsgPanel()->captionPanel()->text();
+        panelTexts << (MsgPanel()->isVisible() ? text : "hidden: " + text);
+        busy =
+            busy && QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+      }
+    };
+    QtPlatform platform(kestrel::Platform::Default());
+    kestrel::Engine engine(platform);
+    SeenUi ui(platform, tree.Options());
+
+    QString summaryCaption, summaryText;
+    QMessageBox::Icon summaryIcon = QMessageBox::Critical;
+    qsizetype summaryButtons = 0;
+    bool panelHidden = false;
+    OnModal<TfrmSelectFiles>([&](TfrmSelectFiles* d) {
+      auto* files = Child<QListWidget>(d, "fileList");
+      ClickItem(files, "orders.dbf");
+      ClickItem(files, "CUSTOMER.DBF", Qt::ControlModifier);
+      OnModal<QMessageBox>([&](QMessageBox* box) {
+        summaryCaption = box->windowTitle();
+        summaryText = box->text();
+        summaryIcon = box->icon();
+        summaryButtons = box->buttons().size();
+        panelHidden = !ui.MsgPanel()->isVisible();
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+      });
+      QTest::mouseClick(Child(d, "btnOK"), Qt::LeftButton);
+    });
+    Counters counters;
+    QCOMPARE(RunProgram(engine, ui, {}, &counters), 0);
+
+    QCOMPARE(ui.panelTexts, QStringList({"Cleaning CUSTOMER.DBF database...", "Cleaning orders.dbf database..."}));
+    QVERIFY(ui.busy);
+    QVERIFY(panelHidden);
+    QCOMPARE(summaryCaption, QString("dbfclean"));
+    QCOMPARE(summaryText, QString("Database(s) are cleaned up! Fixed 7 zeroes in 3 records"));
+    QCOMPARE(summaryIcon, QMessageBox::NoIcon);
+    QCOMPARE(summaryButtons, 1);
+    QCOMPARE(counters.ZeroesFixed, 7);
+    QCOMPARE(counters.RecordsFixed, 3);
+    QVERIFY(testkit::ReadFile(tree.root + "/CUSTOMER.DBF") == CustomerTable(' '));
+    QVERIFY(testkit::ReadFile(tree.root + "/orders.dbf") == OrdersTable(' '));
+    QVERIFY(testkit::ReadFile(tree.root + "/.secret.dbf") == OrdersTable('\0'));
+    QVERIFY(!testkit::FileExists(tree.root + "/cust.ndx"));
+    QVERIFY(!ui.frmSelectFiles() && !ui.MsgPanel());  // freed at the end
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(CurrentDirectory(), tree.root);
+  }
+
+  void haltingBoxAndExitStatus() {
+    testkit::TempDir tmp;
+    const std::string root = QDir(QString::fromStdString(tmp.path())).canonicalPath().toStdString();
+    tmp.Write("bad.dbf", "not a table");
+    tmp.Write("good.ndx", "index");
+    const apptest::ProcessResult r =
+        apptest::RunProcess({QCoreApplication::applicationFilePath().toStdString(), "--halt-child", root});
+    QCOMPARE(r.status, 210);
+    std::string upper = root;
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    QCOMPARE(
+        QString::fromStdString(r.out),
+        QString::fromStdString("Program halted.|critical|Error # 210 (Not a dBASE data file)\n" + upper +
+                               "/BAD.DBF is not a dBASE database. (Prolog is less than 32 bytes) [USE/OpenDBF]\n"));
+    QVERIFY(testkit::FileExists(root + "/good.ndx"));  // a halted run erases nothing
+  }
+};
+
+namespace {
+
+// The child of haltingBoxAndExitStatus: the real program's run on the table
+// directory, OK with every table selected; the halting box is written to
+// standard output as caption|icon|text and closed.
+int HaltChild(const char* directory) {
+  QtPlatform platform(kestrel::Platform::Default());
+  kestrel::Engine engine(platform);
+  QtRunUi ui(platform, {.programDir = std::string(directory) + "/"});
+  OnModal<TfrmSelectFiles>([](TfrmSelectFiles* d) {
+    Child<QListWidget>(d, "fileList")->selectAll();
+    OnModal<QMessageBox>([](QMessageBox* box) {
+      std::printf("%s|%s|%s\n", qPrintable(box->windowTitle()),
+                  box->icon() == QMessageBox::Critical ? "critical" : "other", qPrintable(box->text()));
+      std::fflush(stdout);
+      box->accept();
+    });
+    d->accept();
+  });
+  RunProgram(engine, ui);
+  return 99;  // the run should have ended the process
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (argc == 3 && std::string(argv[1]) == "--halt-child") return HaltChild(argv[2]);
+  DesktopTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "desktop_test.moc"
