@@ -125,8 +125,9 @@ class CliUi : public RunUi {
 
   void EndBar() {
     if (!active_) return;
-    // Blank out exactly what the bar printed (its "\r" included).
-    std::fprintf(stderr, "\r%*s\r", lastWidth_ > 1 ? lastWidth_ - 1 : 1, "");
+    // Blank out what the bar printed (its "\r" included), and the two
+    // columns after it where a terminal echoes a Ctrl+C as "^C".
+    std::fprintf(stderr, "\r%*s\r", lastWidth_ > 1 ? lastWidth_ + 1 : 1, "");
     std::fflush(stderr);
     active_ = false;
     drawn_ = -1;
@@ -344,8 +345,8 @@ int CliMain(int argc, char** argv, kestrel::Platform& host) {
     } else if (!lastTable.empty()) {
       where = "after " + lastTable;
     }
-    std::fprintf(stderr, "Interrupted %s: %s.\n", where.c_str(),
-                 dryRun ? "nothing was written" : "every repair so far is on disk, the rest was not cleaned");
+    std::fprintf(stderr, "Interrupted %s; %s.\n", where.c_str(),
+                 dryRun ? "nothing was written" : "the repairs so far are on disk");
     std::printf("Interrupted: %s %lld zeroes in %lld records\n", dryRun ? "would fix" : "fixed",
                 static_cast<long long>(counts.ZeroesFixed), static_cast<long long>(counts.RecordsFixed));
     return status;

@@ -41,8 +41,9 @@ InterruptHandler::InterruptHandler() {
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   // One press asks for a stop; the handler is then gone, so a second press
-  // ends the program the usual way.
-  action.sa_flags = SA_RESETHAND;
+  // ends the program the usual way. A call the signal meets goes on (a
+  // progress line half written to a terminal is not lost).
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
   sigaction(SIGINT, &action, &gPrevious);
 #endif
 }

@@ -95,6 +95,11 @@ TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
   auto help = Cli({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: dbfclean-cli [OPTION ...] DIRECTORY [TABLE ...]\n", 0), 0u);
+  for (const char* item :
+       {"-n, --dry-run", "-c, --check", "-l, --list", "-b, --backup=DIR", "-q, --quiet", "-h, --help", "--version",
+        "\n  1 ", "\n  64 ", "\n  70 ", "\n  73 ", "\n  74 ", "\n  130 "}) {
+    EXPECT_NE(help.out.find(item), std::string::npos) << item;
+  }
   auto version = Cli({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("dbfclean-cli ", 0), 0u);
@@ -435,7 +440,7 @@ TEST(Cli, CtrlCStopsAfterTheRecordAndKeepsEveryRepairSoFar) {
   EXPECT_EQ(r.out, "Interrupted: fixed " + counts + "\n");
   EXPECT_EQ(r.err, "Cleaning big.dbf database...\nbig.dbf: " + counts + "\nErased x.ndx\nInterrupted after record " +
                        std::to_string(done) + " of " + std::to_string(n) +
-                       " of big.dbf: every repair so far is on disk, the rest was not cleaned.\n");
+                       " of big.dbf; the repairs so far are on disk.\n");
   const size_t header = 32 + 2 * 32 + 1;
   const size_t cut = header + static_cast<size_t>(done) * record.size();
   const std::string expected = Blanked(table.substr(0, cut)) + table.substr(cut);
