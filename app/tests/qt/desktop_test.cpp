@@ -269,11 +269,20 @@ class DesktopTest : public QObject {
     struct SeenUi : QtRunUi {
       using QtRunUi::QtRunUi;
       QStringList panelTexts;
+      QRect panelPlace;
       bool busy = true;
+      bool neverActive = true;
       void TableProgress(int32_t done, int32_t) override {
         if (done != 1) return;
-        const QString text = MsgPanel()->captionPanel()->text();
-        panelTexts << (MsgPanel()->isVisible() ? text : "hidden: " + text);
+        TMsgPanel* panel = MsgPanel();
+        const QString text = panel->captionPanel()->text();
+        panelTexts << (panel->isVisible() ? text : "hidden: " + text);
+        panelPlace = panel->geometry();
+        // (The offscreen platform activates every window it shows, so only the
+        // request not to be activated can be seen here.)
+        neverActive = neverActive && panel->testAttribute(Qt::WA_ShowWithoutActivating) &&
+                      (panel->windowFlags() & Qt::WindowDoesNotAcceptFocus) &&
+                      (panel->windowFlags() & Qt::FramelessWindowHint);
         busy =
             busy && QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
       }
@@ -305,6 +314,9 @@ class DesktopTest : public QObject {
 
     QCOMPARE(ui.panelTexts, QStringList({"Cleaning CUSTOMER.DBF database...", "Cleaning orders.dbf database..."}));
     QVERIFY(ui.busy);
+    // The offscreen screen is 800 x 800: the panel is scaled by 800 : 640 and centred.
+    QCOMPARE(ui.panelPlace, QRect(250, 365, 299, 70));
+    QVERIFY(ui.neverActive);
     QVERIFY(panelHidden);
     QCOMPARE(summaryCaption, QString("dbfclean"));
     QCOMPARE(summaryText, QString("Database(s) are cleaned up! Fixed 7 zeroes in 3 records"));
