@@ -4,7 +4,7 @@
 #               build, and run every suite it can run
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
-.PHONY: all setup setup-run build run test bench fuzz clean
+.PHONY: all setup setup-run build run test bench fuzz screenshots clean
 
 all: build
 
@@ -36,6 +36,13 @@ bench: setup
 # FUZZ_SECONDS=600 make fuzz: each fuzz target for that long (default 60 s)
 fuzz: setup
 	@bash scripts/fuzz.sh
+
+# The desktop program's windows, rendered by the program itself on Qt's
+# offscreen platform, into docs/screenshots
+screenshots: setup
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target dbfclean-screenshots
+	@QT_QPA_PLATFORM=offscreen build/release/dbfclean-screenshots docs/screenshots samples
 
 clean:
 	rm -rf build scratch

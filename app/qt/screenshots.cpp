@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: dbfclean-screenshots OUTPUT-DIRECTORY SAMPLES-DIRECTORY\n");
     return 64;
   }
-  const QString out = QString::fromLocal8Bit(argv[1]);
+  // Absolute: the dialog moves the current directory.
+  const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
   QDir().mkpath(out);
 
   // A directory of tables as a user would keep them, with two subdirectories.
