@@ -1,0 +1,55 @@
+// dbfclean.exe: the clean-up run with the Win32 selection dialog, progress
+// panel and message boxes. The engine starts before any window exists and its
+// exit procedure runs when the program ends.
+#include <windows.h>
+// after windows.h, which it needs
+#include <commctrl.h>
+
+#include <memory>
+
+#include "kestrel/engine.h"
+#include "msg_panel.h"
+#include "run.h"
+#include "select_files.h"
+
+namespace dbfclean::win32 {
+namespace {
+
+class Win32Ui : public RunUi {
+ public:
+  Win32Ui(HINSTANCE instance, kestrel::Platform& platform)
+      : panel_(std::make_unique<TMsgPanel>(instance)), dialog_(std::make_unique<TfrmSelectFiles>(instance, platform)) {}
+
+  DialogResult ShowSelectionDialog() override { return dialog_->ShowModal(); }
+  void ShowProgress(const std::string& text) override { panel_->ShowProgress(text); }
+  void HideProgress() override { panel_->HideProgress(); }
+  void SetBusyCursor() override { SetBusy(true); }
+  void SetDefaultCursor() override { SetBusy(false); }
+  void ProcessEvents() override { ProcessPendingEvents(); }
+  void ShowSummary(const std::string& text, const std::string& caption) override {
+    // No owner: the box is centred on the screen.
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
+  }
+  void FreeForms() override {
+    dialog_.reset();
+    panel_.reset();
+  }
+  void ShowFatalError(const std::string& text) override {
+    MessageBoxA(nullptr, text.c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+  }
+
+ private:
+  std::unique_ptr<TMsgPanel> panel_;
+  std::unique_ptr<TfrmSelectFiles> dialog_;
+};
+
+}  // namespace
+}  // namespace dbfclean::win32
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  kestrel::Engine engine;
+  dbfclean::win32::Win32Ui ui(instance, engine.platform());
+  return dbfclean::RunProgram(engine, ui);
+}
