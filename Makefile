@@ -37,12 +37,14 @@ bench: setup
 fuzz: setup
 	@bash scripts/fuzz.sh
 
-# The desktop program's windows, rendered by the program itself on Qt's
-# offscreen platform, into docs/screenshots
+# The desktop programs' windows into docs/screenshots: the Linux program's
+# rendered by itself on Qt's offscreen platform, the Windows program's under
+# Wine on a virtual display.
 screenshots: setup
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release --target dbfclean-screenshots
 	@QT_QPA_PLATFORM=offscreen build/release/dbfclean-screenshots docs/screenshots samples
+	@bash scripts/screenshots.sh
 
 clean:
 	rm -rf build scratch

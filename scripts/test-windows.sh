@@ -7,7 +7,9 @@
 # Wine runs headless (console programs need no window system) in a private
 # prefix under build/, created on the first run, with a fixed US English
 # locale so that the code pages are 437 (OEM) and 1252 (ANSI) whatever the
-# caller's locale is. Exits non-zero when a build or a test program fails.
+# caller's locale is. Then the desktop program's end-to-end tests run on a
+# virtual display (scripts/wine-gui.sh). Exits non-zero when a build or a
+# test program fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -100,6 +102,11 @@ if build mingw64; then
     run_test build/mingw64/engine/tests/engine_tests.exe
     run_test build/mingw64/app/tests/app_tests.exe
     "$WINESERVER" --kill >/dev/null 2>&1
+    "$WINESERVER" --wait >/dev/null 2>&1
+    started=$(date +%s)
+    echo "--> dbfclean.exe end to end, under Wine on a virtual display"
+    timeout --kill-after=10 "$TEST_TIMEOUT" bash scripts/wine-gui.sh build/mingw64/app/win32/e2e/dbfclean_e2e.exe --gtest_color=no
+    record "dbfclean.exe end to end under Wine" "$?" "$started"
   fi
 fi
 build mingw32 && self_contained mingw32

@@ -1,0 +1,326 @@
+// End-to-end tests of dbfclean.exe on a real window system (Wine on Xvfb,
+// a 640 x 480 screen at 96 pixels per inch): the dialog's layout and
+// contents, browsing, selection, the progress panel, the summary and halting
+// boxes, the exit codes and the bytes of the tables afterwards.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "app_window.h"
+#include "control_ids.h"
+#include "testkit.h"
+
+namespace {
+
+using namespace dbfclean::win32;
+using e2e::App;
+
+constexpr const char* kDialog = "Select Files to Clean Up";
+constexpr int kBigRecords = 60000;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+const testkit::DbfSpec kLayout{.fields = {{"NAME", 'C', 10}, {"CITY", 'C', 8}}};
+
+// A table of NAME and CITY values; `repaired` gives what the repair must
+// leave: every NUL byte a blank.
+std::string Table(std::vector<std::vector<std::string>> rows, bool repaired) {
+  testkit::DbfSpec spec = kLayout;
+  for (auto& row : rows) {
+    if (repaired) {
+      for (auto& value : row) std::replace(value.begin(), value.end(), '\0', ' ');
+    }
+    spec.records.push_back(testkit::Record(kLayout, row));
+  }
+  return testkit::BuildDbf(spec);
+}
+
+std::string Nuls(size_t n) { return std::string(n, '\0'); }
+
+// orders.dbf: 4 NUL bytes in 2 of its 3 records.
+std::string Orders(bool repaired) {
+  return Table({{"AB" + Nuls(2), "X"}, {"CLEAN", "Y"}, {Nuls(1), "Z" + Nuls(1)}}, repaired);
+}
+std::string Customer(bool repaired) { return Table({{"JO" + Nuls(1) + "N", Nuls(3)}}, repaired); }
+// BIG.DBF: big enough that the panel stays up while it is cleaned; 18 NUL
+// bytes in each record.
+std::string Big(bool repaired) {
+  return Table(std::vector<std::vector<std::string>>(kBigRecords, {Nuls(10), Nuls(8)}), repaired);
+}
+
+// A directory holding a copy of dbfclean.exe, started from its parent so
+// that the dialog must move to the program's directory by itself.
+class Tables : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = root_.File("tables");
+    ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA(DBFCLEAN_EXE, Path("dbfclean.exe").c_str(), FALSE)) << DBFCLEAN_EXE;
+  }
+  std::string Path(const std::string& name) const { return dir_ + "\\" + name; }
+  void Write(const std::string& name, const std::string& bytes) const { testkit::WriteFile(Path(name), bytes); }
+  std::string Read(const std::string& name) const { return testkit::ReadFile(Path(name)); }
+  bool Exists(const std::string& name) const { return testkit::FileExists(Path(name)); }
+  std::unique_ptr<App> Start() { return std::make_unique<App>(Path("dbfclean.exe"), root_.path()); }
+
+  testkit::TempDir root_;
+  std::string dir_;
+};
+
+struct MessageBoxView {
+  std::string text;
+  bool icon = false;
+  std::vector<std::string> buttons;
+};
+
+// What a message box shows: its text, whether it has an icon, its buttons.
+MessageBoxView ReadMessageBox(HWND box) {
+  MessageBoxView view;
+  for (HWND c : e2e::Children(box)) {
+    if (!IsWindowVisible(c)) continue;
+    const std::string cls = e2e::ClassOf(c);
+    const LONG style = GetWindowLongA(c, GWL_STYLE);
+    if (cls == "Button") view.buttons.push_back(e2e::Text(c));
+    if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON)
+      view.icon = view.icon || SendMessageA(c, STM_GETICON, 0, 0);
+    if (cls == "Static" && (style & SS_TYPEMASK) != SS_ICON && !e2e::Text(c).empty()) view.text = e2e::Text(c);
+  }
+  return view;
+}
+
+void ExpectCentred(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
+  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2);
+}
+
+TEST_F(Tables, DialogOpensOnTheProgramsDirectoryBrowsesSelectsAndCleans) {
+  Write("BIG.DBF", Big(false));
+  Write("CUSTOMER.DBF", Customer(false));
+  Write("orders.dbf", Orders(false));
+  Write("hidden.dbf", Orders(false));
+  SetFileAttributesA(Path("hidden.dbf").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  Write("readme.txt", "not a table");
+  Write("a.ndx", "index");
+  Write("B.NDX", "index");
+  ASSERT_TRUE(CreateDirectoryA(Path("sub").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(Path("archive").c_str(), nullptr));
+  Write("sub\\inner.dbf", Orders(false));
+  Write("sub\\inner.ndx", "index");
+
+  auto app = Start();
+  HWND dialog = app->WaitWindow(kDialog);
+  ASSERT_TRUE(dialog);
+
+  // Frame and layout at 96 pixels per inch.
+  RECT client;
+  GetClientRect(dialog, &client);
+  EXPECT_EQ(client.right, 360);
+  EXPECT_EQ(client.bottom, 266);
+  const LONG style = GetWindowLongA(dialog, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_FALSE(style & (WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  ExpectCentred(dialog);
+  struct Expected {
+    int id;
+    const char* cls;
+    RECT rect;
+    const char* text;
+  };
+  const Expected controls[] = {
+      {kIdLabel1, "Static", {11, 4, 85, 17}, "Directory name:"},
+      {kIdLabel2, "Static", {10, 46, 63, 59}, "Directories:"},
+      {kIdLabel3, "Static", {189, 190, 222, 203}, "Drives:"},
+      {kIdLabel4, "Static", {189, 46, 244, 59}, "Files: (*.dbf)"},
+      {kIdDirList, "ListBox", {11, 64, 176, 225}, nullptr},
+      {kIdFileList, "ListBox", {189, 64, 354, 185}, nullptr},
+      {kIdDrive, "ComboBox", {189, 206, 354, 225}, nullptr},
+      {kIdCurDir, "Edit", {11, 21, 354, 42}, nullptr},
+      {kIdOk, "Button", {88, 235, 177, 261}, "&OK"},
+      {kIdCancel, "Button", {188, 235, 277, 261}, "&Cancel"},
+  };
+  for (const Expected& c : controls) {
+    HWND control = GetDlgItem(dialog, c.id);
+    ASSERT_TRUE(control) << c.id;
+    const RECT r = e2e::ChildRect(control);
+    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}),
+              std::vector<LONG>({c.rect.left, c.rect.top, c.rect.right, c.rect.bottom}))
+        << c.id;
+    EXPECT_EQ(e2e::ClassOf(control), c.cls) << c.id;
+    if (c.text) {
+      EXPECT_EQ(e2e::Text(control), c.text);
+    }
+  }
+  // Tab order: the labels first without tab stops, then the six controls.
+  std::vector<int> order;
+  std::vector<int> tabStops;
+  for (HWND c : e2e::Children(dialog)) {
+    order.push_back(GetDlgCtrlID(c));
+    if (GetWindowLongA(c, GWL_STYLE) & WS_TABSTOP) tabStops.push_back(GetDlgCtrlID(c));
+  }
+  EXPECT_EQ(order, std::vector<int>({kIdLabel1, kIdLabel2, kIdLabel3, kIdLabel4, kIdDirList, kIdFileList, kIdDrive,
+                                     kIdCurDir, kIdOk, kIdCancel}));
+  EXPECT_EQ(tabStops, std::vector<int>({kIdDirList, kIdFileList, kIdDrive, kIdCurDir, kIdOk, kIdCancel}));
+  HWND dirList = GetDlgItem(dialog, kIdDirList);
+  HWND fileList = GetDlgItem(dialog, kIdFileList);
+  HWND drives = GetDlgItem(dialog, kIdDrive);
+  HWND curDir = GetDlgItem(dialog, kIdCurDir);
+  EXPECT_EQ(SendMessageA(dirList, LB_GETITEMHEIGHT, 0, 0), 16);
+  EXPECT_EQ(SendMessageA(fileList, LB_GETITEMHEIGHT, 0, 0), 13);
+  EXPECT_EQ(SendMessageA(drives, CB_GETITEMHEIGHT, 0, 0), 13);
+  EXPECT_TRUE(GetWindowLongA(fileList, GWL_STYLE) & LBS_EXTENDEDSEL);
+
+  // Contents: the program's directory, its tables sorted without the hidden
+  // one, its drive chosen in the drive box.
+  EXPECT_EQ(e2e::ControlText(curDir), dir_);
+  std::vector<std::string> expectedDirs = {Lower(dir_.substr(0, 3))};
+  for (size_t from = 3, to; from < dir_.size(); from = to + 1) {
+    to = std::min(dir_.find('\\', from), dir_.size());
+    expectedDirs.push_back(dir_.substr(from, to - from));
+  }
+  const int current = static_cast<int>(expectedDirs.size()) - 1;
+  expectedDirs.insert(expectedDirs.end(), {"archive", "sub"});
+  std::vector<std::string> shownDirs = e2e::ListItems(dirList);
+  for (auto* list : {&shownDirs, &expectedDirs}) std::transform(list->begin(), list->end(), list->begin(), Lower);
+  EXPECT_EQ(shownDirs, expectedDirs);
+  EXPECT_EQ(SendMessageA(dirList, LB_GETCURSEL, 0, 0), current);
+  EXPECT_EQ(e2e::ListItems(fileList), std::vector<std::string>({"BIG.DBF", "CUSTOMER.DBF", "orders.dbf"}));
+  char label[MAX_PATH + 1] = "";
+  GetVolumeInformationA(dir_.substr(0, 3).c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
+  const std::vector<std::string> driveItems = e2e::ComboItems(drives);
+  const LRESULT chosen = SendMessageA(drives, CB_GETCURSEL, 0, 0);
+  ASSERT_GE(chosen, 0);
+  EXPECT_EQ(driveItems[chosen], Lower(dir_.substr(0, 2)) + " [" + Lower(label) + "]");
+  EXPECT_TRUE(std::is_sorted(driveItems.begin(), driveItems.end()));
+
+  // Enter on a subdirectory opens it; a double-click on an ancestor goes back.
+  SendMessageA(dirList, LB_SETCURSEL, current + 2, 0);
+  e2e::PostKey(dirList, VK_RETURN);
+  ASSERT_TRUE(e2e::WaitFor([&] { return e2e::ControlText(curDir) == dir_ + "\\sub"; })) << e2e::ControlText(curDir);
+  EXPECT_EQ(e2e::ListItems(fileList), std::vector<std::string>({"inner.dbf"}));
+  EXPECT_EQ(e2e::ListItems(dirList).size(), static_cast<size_t>(current + 2));
+  EXPECT_EQ(SendMessageA(dirList, LB_GETCURSEL, 0, 0), current + 1);
+  e2e::PostDoubleClick(dirList, 40, current * 16 + 8);
+  ASSERT_TRUE(e2e::WaitFor([&] { return e2e::ControlText(curDir) == dir_; })) << e2e::ControlText(curDir);
+  EXPECT_EQ(e2e::ListItems(fileList), std::vector<std::string>({"BIG.DBF", "CUSTOMER.DBF", "orders.dbf"}));
+
+  // Click, Ctrl+click and Shift+click select as in any extended list.
+  e2e::PostClick(fileList, 20, 1 * 13 + 6);
+  ASSERT_TRUE(e2e::WaitFor([&] { return e2e::SelectedItems(fileList) == std::vector<int>{1}; }));
+  e2e::PostClick(fileList, 20, 0 * 13 + 6, MK_SHIFT);
+  ASSERT_TRUE(e2e::WaitFor([&] { return e2e::SelectedItems(fileList) == std::vector<int>{0, 1}; }));
+  e2e::PostClick(fileList, 20, 2 * 13 + 6, MK_CONTROL);
+  e2e::PostClick(fileList, 20, 1 * 13 + 6, MK_CONTROL);
+  ASSERT_TRUE(e2e::WaitFor([&] {
+    return e2e::SelectedItems(fileList) == std::vector<int>{0, 2};
+  })) << e2e::SelectedItems(fileList).size();
+
+  // Enter presses OK; the panel names each table while it is cleaned.
+  e2e::PostKey(fileList, VK_RETURN);
+  HWND panel = nullptr;
+  HWND caption = nullptr;
+  ASSERT_TRUE(e2e::WaitFor([&] {
+    panel = app->FindOwnWindow(kPanelClass);
+    caption = panel ? GetWindow(panel, GW_CHILD) : nullptr;
+    return caption && IsWindowVisible(panel) && e2e::Text(caption) == "Cleaning BIG.DBF database...";
+  })) << (caption ? e2e::Text(caption) : "no panel");
+  ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 640) << "the e2e tests run on a 640 x 480 screen";
+  RECT panelRect;
+  GetWindowRect(panel, &panelRect);
+  EXPECT_EQ(std::vector<LONG>({panelRect.left, panelRect.top, panelRect.right, panelRect.bottom}),
+            std::vector<LONG>({200, 212, 200 + 239, 212 + 56}));
+  EXPECT_EQ(e2e::Text(panel), kPanelCaption);
+  EXPECT_FALSE(GetWindowLongA(panel, GWL_STYLE) & (WS_CAPTION | WS_BORDER | WS_THICKFRAME));
+  EXPECT_NE(GetForegroundWindow(), panel);
+
+  HWND summary = app->WaitWindow("dbfclean", "#32770", 60);
+  ASSERT_TRUE(summary);
+  const MessageBoxView view = ReadMessageBox(summary);
+  EXPECT_EQ(view.text, "Database(s) are cleaned up! Fixed " + std::to_string(18 * kBigRecords + 4) + " zeroes in " +
+                           std::to_string(kBigRecords + 2) + " records");
+  EXPECT_FALSE(view.icon);
+  EXPECT_EQ(view.buttons, std::vector<std::string>({"OK"}));
+  ExpectCentred(summary);
+  EXPECT_FALSE(IsWindowVisible(panel));
+  PostMessageA(summary, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(app->WaitExit(), 0);
+
+  EXPECT_TRUE(Read("BIG.DBF") == Big(true));
+  EXPECT_EQ(Read("orders.dbf"), Orders(true));
+  EXPECT_EQ(Read("CUSTOMER.DBF"), Customer(false));
+  EXPECT_EQ(Read("hidden.dbf"), Orders(false));
+  EXPECT_EQ(Read("sub\\inner.dbf"), Orders(false));
+  EXPECT_FALSE(Exists("a.ndx"));
+  EXPECT_FALSE(Exists("B.NDX"));
+  EXPECT_TRUE(Exists("sub\\inner.ndx"));
+}
+
+TEST_F(Tables, CancelAndEscChangeNothing) {
+  Write("orders.dbf", Orders(false));
+  Write("a.ndx", "index");
+  for (bool esc : {false, true}) {
+    auto app = Start();
+    HWND dialog = app->WaitWindow(kDialog);
+    ASSERT_TRUE(dialog);
+    HWND fileList = GetDlgItem(dialog, kIdFileList);
+    SendMessageA(fileList, LB_SETSEL, TRUE, -1);
+    if (esc) {
+      e2e::PostKey(fileList, VK_ESCAPE);
+    } else {
+      e2e::PostAltKey(dialog, 'c');
+    }
+    EXPECT_EQ(app->WaitExit(), 0) << (esc ? "Esc" : "Alt+C");
+    EXPECT_EQ(Read("orders.dbf"), Orders(false));
+    EXPECT_TRUE(Exists("a.ndx"));
+  }
+}
+
+TEST_F(Tables, OkWithNothingSelectedErasesTheIndexFilesAndCountsNothing) {
+  Write("orders.dbf", Orders(false));
+  Write("a.ndx", "index");
+  auto app = Start();
+  HWND dialog = app->WaitWindow(kDialog);
+  ASSERT_TRUE(dialog);
+  e2e::PostAltKey(dialog, 'o');
+  HWND summary = app->WaitWindow("dbfclean", "#32770");
+  ASSERT_TRUE(summary);
+  EXPECT_EQ(ReadMessageBox(summary).text, "Database(s) are cleaned up! Fixed 0 zeroes in 0 records");
+  PostMessageA(summary, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(app->WaitExit(), 0);
+  EXPECT_EQ(Read("orders.dbf"), Orders(false));
+  EXPECT_FALSE(Exists("a.ndx"));
+}
+
+TEST_F(Tables, ABadTableHaltsWithTheEngineReportAndItsCode) {
+  Write("BAD.DBF", std::string(40, 'x'));
+  Write("good.dbf", Orders(false));
+  Write("a.ndx", "index");
+  auto app = Start();
+  HWND dialog = app->WaitWindow(kDialog);
+  ASSERT_TRUE(dialog);
+  SendMessageA(GetDlgItem(dialog, kIdFileList), LB_SETSEL, TRUE, -1);
+  e2e::PostKey(dialog, VK_RETURN);
+  HWND halt = app->WaitWindow("Program halted.", "#32770");
+  ASSERT_TRUE(halt);
+  const MessageBoxView view = ReadMessageBox(halt);
+  // The engine names the table by its full path in upper case.
+  std::string upperPath = Path("BAD.DBF");
+  for (char& c : upperPath) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(view.text, "Error # 210 (Not a dBASE data file)\r\n" + upperPath +
+                           " is not a dBASE database.(Invalid version byte)+ [USE/OpenDBF]");
+  EXPECT_TRUE(view.icon);
+  EXPECT_EQ(view.buttons, std::vector<std::string>({"OK"}));
+  PostMessageA(halt, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(app->WaitExit(), 210);
+  // The tables after the bad one are not cleaned, no index file is erased.
+  EXPECT_EQ(Read("good.dbf"), Orders(false));
+  EXPECT_TRUE(Exists("a.ndx"));
+}
+
+}  // namespace
