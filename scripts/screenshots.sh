@@ -13,7 +13,9 @@ trap 'rm -rf "$out"' EXIT
 DBFCLEAN_SHOTS="Z:${out//\//\\}" bash scripts/wine-gui.sh build/mingw64/app/win32/e2e/dbfclean_e2e.exe \
   --gtest_also_run_disabled_tests --gtest_filter='Screenshots.*' --gtest_color=no
 mkdir -p docs/screenshots
+convert=/usr/bin/convert
+[ -x "$convert" ] || convert=convert
 for name in win32-dialog win32-panel win32-summary win32-halt; do
-  convert "$out/$name.bmp" -strip "docs/screenshots/$name.png"
+  "$convert" "$out/$name.bmp" -strip "docs/screenshots/$name.png"
   echo "docs/screenshots/$name.png"
 done

@@ -62,7 +62,13 @@ self_contained() {
       rc=1
     fi
   done < <(find "build/$preset" -name '*.exe' -not -path '*/CMakeFiles/*')
-  record "$preset executables need no MinGW DLLs" "$rc" "$started"
+  # The desktop program starts without a console window.
+  # (grep reads all of objdump's output: an early exit would fail the pipe.)
+  if ! x86_64-w64-mingw32-objdump -p "build/$preset/dbfclean.exe" 2>/dev/null | grep 'Subsystem.*Windows GUI' >/dev/null; then
+    echo "build/$preset/dbfclean.exe is missing or not a GUI program"
+    rc=1
+  fi
+  record "$preset executables need no MinGW DLLs, dbfclean.exe is a GUI program" "$rc" "$started"
 }
 
 prepare_wine() {

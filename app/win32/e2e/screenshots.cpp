@@ -42,8 +42,10 @@ void Capture(HWND window, const std::string& file) {
   testkit::WriteFile(file, bytes);
 }
 
-// Waits until the program has painted everything it was asked to.
+// Brings the window to the front and waits until the program has painted
+// everything it was asked to.
 void Settle(HWND window) {
+  SetForegroundWindow(window);
   DWORD_PTR ignored;
   SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
