@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "run.h"
 
@@ -41,6 +42,24 @@ void Scrub(benchmark::State& state, bool dryRun) {
 void BM_ScrubDryRun(benchmark::State& state) { Scrub(state, true); }
 void BM_ScrubInPlace(benchmark::State& state) { Scrub(state, false); }
 
+// A field's number by its name, in field order as programs ask, and by a
+// name that is not there: a lookup must not allocate or grow with the table.
+void BM_FieldNo(benchmark::State& state) {
+  const std::string path = TablePath(1, 100);
+  kestrel::Engine engine;
+  engine.USE(path);
+  std::vector<std::string> names;
+  for (int f = 1; f <= engine.FieldCount(); ++f) names.push_back(engine.Field(static_cast<uint8_t>(f)));
+  names.push_back("nosuchname");
+  for (auto _ : state) {
+    for (const std::string& n : names) benchmark::DoNotOptimize(engine.FieldNo(n));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
+  engine.USE("");
+  std::filesystem::remove(path);
+}
+
+BENCHMARK(BM_FieldNo);
 BENCHMARK(BM_ScrubDryRun)->Arg(32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrubInPlace)->Arg(32)->Unit(benchmark::kMillisecond);
 

@@ -61,7 +61,8 @@ class RunUi {
   virtual void ShowSummary(const std::string& text, const std::string& caption) = 0;
   // The run's last step: the dialog and the panel are freed.
   virtual void FreeForms() {}
-  // Records done of the table being scrubbed; called once per record.
+  // Records done of the table being scrubbed; called as they are done (after
+  // a record, or after a run of records read ahead together).
   virtual void TableProgress(int32_t /*done*/, int32_t /*total*/) {}
   // The last word of a run that an exception ended.
   virtual void ShowFatalError(const std::string& text) = 0;
@@ -84,6 +85,8 @@ struct FieldRepair {
 
 struct ScrubOptions {
   bool dryRun = false;  // walk and count, write nothing
+  // After a record, or after a run of records read ahead together: the
+  // number of the last one done.
   std::function<void(int32_t done, int32_t total)> progress;
   // Each field repaired (or found in a dry run), before it is written back.
   std::function<void(const FieldRepair&)> repaired;
@@ -92,6 +95,8 @@ struct ScrubOptions {
   std::function<void()> beforeFirstWrite;
   // Read after each record: when set, the scrub closes the table and returns
   // with the records done so far.
+  // (Records without NULs change nothing, so a run of them is passed whole
+  // before the flag is read again.)
   const volatile bool* stop = nullptr;
 };
 

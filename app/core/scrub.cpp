@@ -1,9 +1,253 @@
-// The zero-byte scrub of one table: every field of every record is read with
-// Peek; a field holding NUL bytes gets them replaced by blanks and is written
-// back with Poke. Fields without NUL bytes are never written.
+// The zero-byte scrub of one table: every field of every record is read; a
+// field holding NUL bytes gets them replaced by blanks and is written back.
+// Fields without NUL bytes are never written.
+//
+// The walk is defined record by record: every record, every field by its own
+// number through Peek and Poke, SKIP(1). A table held exclusively is walked
+// faster to the same end: the records its read window holds are searched for
+// NUL bytes in one pass, the fields that hold some are repaired in the window,
+// the window's stretch from the first repair to the last is written back in
+// one write, and the walk steps over the records in between. The bytes, the counts, the hooks
+// and the reports with their order stay those of the record-by-record walk.
+#include <cstring>
+
 #include "run.h"
 
 namespace dbfclean {
+
+namespace {
+
+// Restores the engine's forced open mode however USE ends.
+class ForcedMode {
+ public:
+  ForcedMode(kestrel::Engine& engine, bool readOnly) : engine_(engine), saved_(engine.ForcedOpenMode) {
+    // A dry run writes nothing, so it opens the table for reading only (and
+    // lets others read and write it meanwhile): a read-only table can be
+    // inspected too.
+    if (readOnly) engine.ForcedOpenMode = 0x40;
+  }
+  ~ForcedMode() { engine_.ForcedOpenMode = saved_; }
+  ForcedMode(const ForcedMode&) = delete;
+  ForcedMode& operator=(const ForcedMode&) = delete;
+
+ private:
+  kestrel::Engine& engine_;
+  uint16_t saved_;
+};
+
+// A field of the view that held NUL bytes.
+struct Damage {
+  int32_t record;
+  uint8_t field;
+  int32_t zeroes;
+  size_t start;  // where it begins in the view
+  size_t patch;  // where its repaired bytes begin in the patch
+};
+
+class Walk {
+ public:
+  Walk(kestrel::Engine& engine, Counters& counters, const ScrubOptions& options)
+      : engine_(engine), counters_(counters), options_(options) {}
+
+  void Run() {
+    total_ = options_.progress ? engine_.RecCount() : 0;
+    LearnLayout();
+    while (!engine_.dEOF()) {
+      int32_t count = 0;
+      uint16_t length = 0;
+      const uint8_t* view = engine_.HideDeleted ? nullptr : engine_.RecordsAhead(count, length);
+      if (view) {
+        if (!ScrubView(view, count, length)) break;
+        engine_.SKIP(count);
+        continue;
+      }
+      ScrubRecord();
+      if (options_.progress) options_.progress(engine_.RecNo(), total_);
+      if (options_.stop && *options_.stop) break;
+      engine_.SKIP(1);
+    }
+  }
+
+ private:
+  // One record as the walk is defined: each field read with Peek and, when it
+  // held NULs, written back with Poke.
+  void ScrubRecord() {
+    bool changed = false;
+    const uint8_t n = engine_.FieldCount();
+    // Each field is addressed by its own number. Looking it up by name
+    // would reach only the first of two fields that share a name (names
+    // are cut to 10 characters, so they do collide), and a name the lookup
+    // cannot find would give 0, the deletion flag, which is not a field.
+    for (int f = 1; f <= n; ++f) {
+      const auto k = static_cast<uint8_t>(f);
+      const int32_t r = engine_.RecNo();
+      engine_.Peek(k, r, bytes_);
+      size_t at = bytes_.find('\0');
+      if (at == std::string::npos) continue;
+      // Every NUL before `at` is a blank already, so searching on from the
+      // last one finds the same bytes as searching from the start.
+      int32_t zeroes = 0;
+      while (at != std::string::npos) {
+        bytes_[at] = ' ';
+        ++zeroes;
+        at = bytes_.find('\0', at + 1);
+      }
+      changed = true;
+      Account(r, k, zeroes);
+      if (options_.dryRun) continue;
+      BeforeWrite();
+      engine_.Poke(bytes_, k, r);
+    }
+    if (changed) ++counters_.RecordsFixed;
+  }
+
+  // Which field each byte of a record belongs to (0: none), as Peek and Poke
+  // place them. Fields follow each other without overlapping: each starts
+  // where the one before it ends.
+  void LearnLayout() {
+    const uint8_t n = engine_.FieldCount();
+    for (int f = 1; f <= n; ++f) {
+      auto& [offset, size] = place_[f];
+      engine_.FieldPlace(static_cast<uint8_t>(f), offset, size);
+      if (owner_.size() < size_t{offset} + size) owner_.resize(size_t{offset} + size, 0);
+      for (size_t i = offset; i < size_t{offset} + size; ++i) owner_[i] = static_cast<uint8_t>(f);
+    }
+  }
+
+  // The records [RecNo(), RecNo() + count) of the view, found, counted,
+  // shown and repaired as the record-by-record walk would do it, with their
+  // repairs written in one write. Returns false when the stop flag ends the
+  // walk after one of them.
+  bool ScrubView(const uint8_t* view, int32_t count, size_t length) {
+    first_ = engine_.RecNo();
+    const int32_t first = first_;
+    const size_t bytes = length * static_cast<size_t>(count);
+    damage_.clear();
+    // The repaired bytes of all the view's damaged fields fit in its size.
+    if (!options_.dryRun && patch_.size() < bytes) patch_.resize(bytes);
+    size_t patchUsed = 0;
+    size_t record = 0, recordStart = 0;  // the record `at` is in, kept by steps: no division per NUL
+    const auto* at = static_cast<const uint8_t*>(std::memchr(view, 0, bytes));
+    while (at) {
+      const auto pos = static_cast<size_t>(at - view);
+      while (pos >= recordStart + length) {
+        recordStart += length;
+        ++record;
+      }
+      const size_t inRecord = pos - recordStart;
+      const uint8_t f = inRecord < owner_.size() ? owner_[inRecord] : 0;
+      size_t next = pos + 1;
+      if (f != 0) {
+        const size_t start = recordStart + place_[f].first;
+        const size_t size = place_[f].second;
+        int32_t zeroes = 0;
+        if (options_.dryRun) {
+          for (size_t i = pos; i < start + size; ++i) zeroes += view[i] == 0;
+        } else {
+          uint8_t* out = patch_.data() + patchUsed;
+          for (size_t i = 0; i < size; ++i) {
+            const uint8_t c = view[start + i];
+            zeroes += c == 0;
+            out[i] = c == 0 ? ' ' : c;
+          }
+        }
+        damage_.push_back({first + static_cast<int32_t>(record), f, zeroes, start, patchUsed});
+        if (!options_.dryRun) patchUsed += size;
+        next = start + size;
+      }
+      // (f == 0: a NUL outside every field, in the deletion flag or a gap, is left alone.)
+      at = next < bytes ? static_cast<const uint8_t*>(std::memchr(view + next, 0, bytes - next)) : nullptr;
+    }
+
+    // Counted and shown damaged record by damaged record, as the walk would.
+    // A repair is due on disk from the moment the walk would have poked it,
+    // so whatever ends the walk early (a hook that throws, the stop flag)
+    // first writes the repairs due. Records without NULs change nothing:
+    // the run of them is passed whole.
+    const Counters before = counters_;
+    size_t due = 0;
+    auto writeDue = [&] {
+      const size_t n = due;
+      due = 0;  // a report that ends the walk inside the write must not bring it here again
+      WriteDue(n, before);
+    };
+    try {
+      for (size_t e = 0; e < damage_.size();) {
+        const int32_t r = damage_[e].record;
+        for (; e < damage_.size() && damage_[e].record == r; ++e) {
+          Account(r, damage_[e].field, damage_[e].zeroes);
+          if (options_.dryRun) continue;
+          BeforeWrite();
+          due = e + 1;
+        }
+        ++counters_.RecordsFixed;
+        if (options_.stop && *options_.stop) {
+          writeDue();
+          if (options_.progress) options_.progress(r, total_);
+          return false;
+        }
+      }
+      writeDue();
+      if (options_.progress) options_.progress(first + count - 1, total_);
+    } catch (...) {
+      writeDue();
+      throw;
+    }
+    return !(options_.stop && *options_.stop);
+  }
+
+  // Writes the first `due` repairs of the view in one write. Should that
+  // fail, they are written again one by one, in order, and counted again from
+  // `before` as the walk counts them: the first that fails is then reported
+  // as its Poke, with every repair before it on disk and the counters as
+  // they stood at that Poke.
+  void WriteDue(size_t due, const Counters& before) {
+    if (due == 0) return;
+    changes_.clear();
+    for (size_t i = 0; i < due; ++i) {
+      const Damage& d = damage_[i];
+      changes_.push_back({d.start, patch_.data() + d.patch, place_[d.field].second});
+    }
+    if (engine_.WriteChanges(first_, changes_)) return;
+    counters_ = before;
+    for (size_t i = 0; i < due; ++i) {
+      const Damage& d = damage_[i];
+      counters_.ZeroesFixed += d.zeroes;
+      bytes_.assign(reinterpret_cast<const char*>(patch_.data()) + d.patch, place_[d.field].second);
+      engine_.Poke(bytes_, d.field, d.record);
+      if (i + 1 == damage_.size() || damage_[i + 1].record != d.record) ++counters_.RecordsFixed;
+    }
+  }
+
+  void Account(int32_t record, uint8_t field, int32_t zeroes) {
+    counters_.ZeroesFixed += zeroes;
+    if (options_.repaired) {
+      engine_.Field(field, name_);
+      options_.repaired(FieldRepair{record, field, name_, zeroes});
+    }
+  }
+
+  void BeforeWrite() {
+    if (!written_ && options_.beforeFirstWrite) options_.beforeFirstWrite();
+    written_ = true;
+  }
+
+  kestrel::Engine& engine_;
+  Counters& counters_;
+  const ScrubOptions& options_;
+  int32_t total_ = 0;
+  std::vector<uint8_t> owner_;
+  std::pair<uint16_t, uint16_t> place_[256]{};
+  std::vector<Damage> damage_;
+  std::vector<uint8_t> patch_;  // the repaired bytes of the damaged fields, one after the other
+  std::vector<kestrel::Engine::ByteChange> changes_;
+  int32_t first_ = 0;  // the view's first record
+  std::string bytes_;
+  std::string name_;
+  bool written_ = false;
+};
+
+}  // namespace
 
 void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters, const ScrubOptions& options) {
   const uint8_t area = engine.CurrentArea();
@@ -13,59 +257,11 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
   };
   try {
     engine.Select(0);
-    // A dry run writes nothing, so it opens the table for reading only (and
-    // lets others read and write it meanwhile): a read-only table can be
-    // inspected too.
-    const uint16_t forced = engine.ForcedOpenMode;
-    if (options.dryRun) engine.ForcedOpenMode = 0x40;
-    try {
+    {
+      ForcedMode mode(engine, options.dryRun);
       engine.USE(path + " EXCLUSIVE");
-    } catch (...) {
-      engine.ForcedOpenMode = forced;
-      throw;
     }
-    engine.ForcedOpenMode = forced;
-    const int32_t total = options.progress ? engine.RecCount() : 0;
-    std::string bytes;
-    std::string name;
-    bool written = false;
-    while (!engine.dEOF()) {
-      bool changed = false;
-      const uint8_t n = engine.FieldCount();
-      // Each field is addressed by its own number. Looking it up by name
-      // would reach only the first of two fields that share a name (names
-      // are cut to 10 characters, so they do collide), and a name the lookup
-      // cannot find would give 0, the deletion flag, which is not a field.
-      for (int f = 1; f <= n; ++f) {
-        const auto k = static_cast<uint8_t>(f);
-        const int32_t r = engine.RecNo();
-        engine.Peek(k, r, bytes);
-        size_t at = bytes.find('\0');
-        if (at == std::string::npos) continue;
-        // Every NUL before `at` is a blank already, so searching on from the
-        // last one finds the same bytes as searching from the start.
-        int32_t zeroes = 0;
-        while (at != std::string::npos) {
-          bytes[at] = ' ';
-          changed = true;
-          ++counters.ZeroesFixed;
-          ++zeroes;
-          at = bytes.find('\0', at + 1);
-        }
-        if (options.repaired) {
-          engine.Field(k, name);
-          options.repaired(FieldRepair{r, f, name, zeroes});
-        }
-        if (options.dryRun) continue;
-        if (!written && options.beforeFirstWrite) options.beforeFirstWrite();
-        written = true;
-        engine.Poke(bytes, k, r);
-      }
-      if (changed) ++counters.RecordsFixed;
-      if (options.progress) options.progress(engine.RecNo(), total);
-      if (options.stop && *options.stop) break;
-      engine.SKIP(1);
-    }
+    Walk(engine, counters, options).Run();
   } catch (...) {
     cleanUp();
     throw;

@@ -1,5 +1,7 @@
 // The field directory of the current table: count, name by number and number
 // by name.
+#include <algorithm>
+
 #include "kestrel/engine.h"
 
 namespace kestrel {
@@ -27,12 +29,17 @@ std::string Engine::Field(uint8_t n) {
 }
 
 uint8_t Engine::FieldNo(const std::string& name) {
-  std::string wanted = Cut(name, 10);
   if (NoDatabaseInUse("FieldNo()")) return 0;
-  wanted = Cut(TrimRightText(wanted), 10);
-  for (auto& c : wanted) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  // The first 10 characters, blanks (and control characters) cut from the
+  // right, upper-cased: built in place, so a lookup allocates nothing.
+  char key[10];
+  size_t n = std::min<size_t>(name.size(), sizeof key);
+  while (n > 0 && static_cast<unsigned char>(name[n - 1]) <= 32) --n;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = name[i];
+    key[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
   }
+  const std::string_view wanted(key, n);
   // Names are mostly asked for in field order, so the field last found and
   // the one after it are tried before the index; either way the answer is
   // the first field of that name.

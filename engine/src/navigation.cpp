@@ -1,5 +1,6 @@
 // Moving through a table in record order: GoTop, SKIP, the end and beginning
 // flags, the record number, and the record count refresh for shared tables.
+#include <algorithm>
 #include <limits>
 
 #include "kestrel/engine.h"
@@ -76,6 +77,22 @@ void Engine::SKIP(int32_t n) {
   d.AtEof = false;
   int32_t counted = 0;
   bool hitEnd = false;
+  // A record passed over on the way forward is read only to be left again.
+  // Those the window holds in full would be read without fail, so they are
+  // stepped over unread; the last one before the goal is read as usual, so
+  // that the record buffer is left as a plain walk would leave it, also when
+  // the read of the goal fails.
+  if (n > 2 && !HideDeleted && d.Window.Enabled && d.Window.Valid && d.RecordLength > 0) {
+    const ReadWindow& w = d.Window;
+    const uint64_t windowEnd = w.Start + w.Bytes.size();
+    const uint64_t next = d.RecordPosition(d.CurrentRecord + 1);
+    if (d.CurrentRecord < d.RecordCount && next >= w.Start && next < windowEnd) {
+      const int64_t held = static_cast<int64_t>((windowEnd - next) / d.RecordLength);
+      const int64_t step = std::min<int64_t>({held, n - 2, static_cast<int64_t>(d.RecordCount) - d.CurrentRecord});
+      d.CurrentRecord += static_cast<int32_t>(step);
+      counted = static_cast<int32_t>(step);
+    }
+  }
   do {
     int32_t k;
     if (n > 0) {

@@ -20,6 +20,13 @@ void Engine::FieldSpan(const TableDescriptor& d, uint8_t f, uint16_t& offset, ui
       e.Offset >= d.RecordLength ? 0 : std::min<uint16_t>(e.Length, static_cast<uint16_t>(d.RecordLength - e.Offset));
 }
 
+void Engine::FieldPlace(uint8_t f, uint16_t& offset, uint16_t& size) {
+  offset = 0;
+  size = 0;
+  const TableDescriptor* d = CurrentTable();
+  if (d && f <= d->FieldCount) FieldSpan(*d, f, offset, size);
+}
+
 void Engine::Peek(uint8_t f, int32_t r, std::string& result) {
   result.clear();
   if (NoDatabaseInUse("Peek")) return;

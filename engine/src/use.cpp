@@ -88,8 +88,11 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   d.IsVirtual = false;
   d.Exclusive = exclusive;
   // Nobody else can change a table held exclusively, so its reads may be
-  // served from a window of the file.
-  d.Window.Enabled = exclusive && mode == 18;
+  // served from a window of the file. A table asked for exclusively but
+  // opened for reading only (a caller that only looks, and lets others go on
+  // working) is read through the window too: nothing is written from what it
+  // holds, and what it shows is the file as it was a moment before.
+  d.Window.Enabled = exclusive && (mode == 18 || (mode & 0x0F) == 0);
 
   const uint32_t needed = CalcAppRecordSize(d);
   if (buffer == nullptr && needed <= 0xFFFF) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -53,6 +54,12 @@ struct ReadWindow {
   bool Valid = false;
 };
 
+// Field names are looked up by a view of the caller's text: no copy is made.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
 struct TableDescriptor {
   std::string FileName;
   // The name as the caller spelled it, given to the platform to open. The
@@ -64,11 +71,11 @@ struct TableDescriptor {
   int16_t HeaderLength = 0;
   uint16_t RecordLength = 0;
   uint8_t FieldCount = 0;
-  std::vector<FieldEntry> Fields;                       // Fields[k] is field k; Fields[0] is unused
-  std::unordered_map<std::string, uint8_t> FieldIndex;  // name -> first field of that name
-  std::vector<uint8_t> FirstOfName;                     // [k]: the first field named like field k
-  uint8_t FieldNoHint = 1;                              // where the last name lookup ended
-  uint8_t State = 0;                                    // 0 closed, 1 open
+  std::vector<FieldEntry> Fields;  // Fields[k] is field k; Fields[0] is unused
+  std::unordered_map<std::string, uint8_t, NameHash, std::equal_to<>> FieldIndex;  // name -> first field of it
+  std::vector<uint8_t> FirstOfName;  // [k]: the first field named like field k
+  uint8_t FieldNoHint = 1;           // where the last name lookup ended
+  uint8_t State = 0;                 // 0 closed, 1 open
   std::vector<uint8_t> RecordBuffer;
   int32_t RecordCount = 0;
   int32_t CurrentRecord = 0;
@@ -214,6 +221,35 @@ class Engine {
   void Peek(uint8_t f, int32_t r, std::string& result);
   std::string Peek(uint8_t f, int32_t r);
   void Poke(const std::string& data, uint8_t f, int32_t r);
+  // Where Peek and Poke find field f of the current table's records: its
+  // offset in the record and the number of its bytes that lie inside the
+  // record. Field 0 is the deletion flag: offset 0, size 1. A field number
+  // past the field count gives 0 and 0.
+  void FieldPlace(uint8_t f, uint16_t& offset, uint16_t& size);
+
+  // ---- Bulk access, for walks over a whole table held exclusively
+  // The raw bytes of the current record and of the records after it, as the
+  // file holds them (before any OEM translation), from the table's read
+  // window: whole records only, none past the record count. `count` gets
+  // their number, `length` the record length. It is 0, and the result null, when the table is not read
+  // through a window, is at its end, or the file does not hold the current
+  // record in full; the record operations then report why. The view is valid
+  // until the next operation on the table.
+  const uint8_t* RecordsAhead(int32_t& count, uint16_t& length);
+  // Changes bytes of the records RecordsAhead showed, many field writes
+  // gathered into one: each change puts `n` bytes at byte `at` of the view
+  // that began at record r, in increasing order, all inside the records the
+  // table counts and may write. Changes close to each other are written in
+  // one write of the stretch from the first to the end of the last (the bytes
+  // in between as the window holds them: the file's own). Reports nothing: it returns false
+  // when it may not write there, or the write fails or comes up short, and
+  // the caller then writes each field with Poke, which says what failed.
+  struct ByteChange {
+    size_t at;
+    const uint8_t* bytes;
+    size_t n;
+  };
+  bool WriteChanges(int32_t r, const std::vector<ByteChange>& changes);
 
  private:
   [[noreturn]] void Halt(int code);
@@ -224,6 +260,8 @@ class Engine {
   void RejectNotDbase(TableDescriptor& d, bool shortName, const std::string& glue, const std::string& reason,
                       const std::string& tail);
   void TakeEndPosition(TableDescriptor& d);
+  // Reads the window afresh from `pos` on.
+  uint16_t FillWindow(TableDescriptor& d, uint64_t pos, bool* seekFailed);
   uint16_t ReadAt(TableDescriptor& d, uint64_t pos, uint8_t* out, size_t n, size_t* got, bool* seekFailed);
   uint16_t WriteAt(TableDescriptor& d, uint64_t pos, const uint8_t* data, size_t n, size_t* written);
   // The bytes of field f that lie inside the record: offset and size.

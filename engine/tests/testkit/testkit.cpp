@@ -178,7 +178,9 @@ class FaultyFile : public kestrel::File {
     if (owner_.SweepDue(Call::Seek)) return owner_.sweep->code;
     auto& f = owner_.faults;
     if (f.seek && owner_.seeks++ >= f.seekAfter) return *f.seek;
-    return inner_->Seek(offset);
+    const uint16_t rc = inner_->Seek(offset);
+    if (rc == 0) at_ = offset;
+    return rc;
   }
   uint16_t Read(void* buffer, size_t count, size_t* got) override {
     const bool fail = owner_.SweepDue(Call::Read);
@@ -216,6 +218,17 @@ class FaultyFile : public kestrel::File {
     }
     auto& f = owner_.faults;
     ++owner_.writes;
+    if (f.badByte && at_ <= *f.badByte && *f.badByte < at_ + count) {
+      // A bad spot of the disk: the bytes before it are written (when the
+      // fault is a short write), nothing from it on.
+      if (!f.badByteShort) {
+        *written = 0;
+        return f.badByteCode;
+      }
+      const uint16_t rc = inner_->Write(buffer, static_cast<size_t>(*f.badByte - at_), written);
+      at_ += *written;
+      return rc;
+    }
     if (f.write) {
       *written = 0;
       return *f.write;
@@ -224,7 +237,9 @@ class FaultyFile : public kestrel::File {
       size_t n = count > *f.shortWriteBy ? count - *f.shortWriteBy : 0;
       return inner_->Write(buffer, n, written);
     }
-    return inner_->Write(buffer, count, written);
+    const uint16_t rc = inner_->Write(buffer, count, written);
+    at_ += *written;
+    return rc;
   }
   uint16_t Size(uint64_t* size) override {
     if (owner_.SweepDue(Call::Size)) return owner_.sweep->code;
@@ -246,6 +261,7 @@ class FaultyFile : public kestrel::File {
  private:
   std::unique_ptr<kestrel::File> inner_;
   RecordingPlatform& owner_;
+  uint64_t at_ = 0;  // the file position, as far as the writes need it
   using Call = RecordingPlatform::Call;
 };
 

@@ -107,6 +107,11 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
     std::optional<uint16_t> write;
     std::optional<uint16_t> close;
     std::optional<uint16_t> remove;
+    // A write that covers file byte `badByte` fails with `badByteCode`, or
+    // with badByteShort writes the bytes before it and comes up short.
+    std::optional<uint64_t> badByte;
+    bool badByteShort = false;
+    uint16_t badByteCode = 29;
     int seekAfter = 0;  // successful seeks before the failure
     int readAfter = 0;  // successful reads before the failure
   } faults;
