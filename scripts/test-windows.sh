@@ -111,8 +111,15 @@ if build mingw64; then
     "$WINESERVER" --wait >/dev/null 2>&1
     started=$(date +%s)
     echo "--> dbfclean.exe end to end, under Wine on a virtual display"
-    timeout --kill-after=10 "$TEST_TIMEOUT" bash scripts/wine-gui.sh build/mingw64/app/win32/e2e/dbfclean_e2e.exe --gtest_color=no
+    # Drive q: of the prefix is a directory that a test takes away while the
+    # dialog is open, as a medium taken out of its drive.
+    mkdir -p build/e2e-media
+    ln -sfn "$PWD/build/e2e-media" "$WINEPREFIX/dosdevices/q:"
+    DBFCLEAN_E2E_DRIVE=q DBFCLEAN_E2E_MEDIA="Z:${PWD//\//\\}\\build\\e2e-media" \
+      timeout --kill-after=10 "$TEST_TIMEOUT" bash scripts/wine-gui.sh build/mingw64/app/win32/e2e/dbfclean_e2e.exe --gtest_color=no
     record "dbfclean.exe end to end under Wine" "$?" "$started"
+    rm -f "$WINEPREFIX/dosdevices/q:"
+    rmdir build/e2e-media 2>/dev/null
   fi
 fi
 build mingw32 && self_contained mingw32

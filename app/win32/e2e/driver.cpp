@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 #include "app_window.h"
 #include "control_ids.h"
@@ -295,6 +296,41 @@ TEST_F(Tables, OkWithNothingSelectedErasesTheIndexFilesAndCountsNothing) {
   EXPECT_EQ(app->WaitExit(), 0);
   EXPECT_EQ(Read("orders.dbf"), Orders(false));
   EXPECT_FALSE(Exists("a.ndx"));
+}
+
+TEST_F(Tables, ADriveThatCannotBeEnteredIsReportedWhileTheDialogStays) {
+  // The test script maps a drive letter to a directory that the test
+  // removes while the dialog is open, as a medium taken out of its drive.
+  const char* drive = std::getenv("DBFCLEAN_E2E_DRIVE");
+  const char* media = std::getenv("DBFCLEAN_E2E_MEDIA");
+  if (!drive || !media) GTEST_SKIP() << "needs a drive letter mapped by scripts/test-windows.sh";
+  const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(drive[0])));
+  Write("orders.dbf", Orders(false));
+
+  auto app = Start();
+  HWND dialog = app->WaitWindow(kDialog);
+  ASSERT_TRUE(dialog);
+  HWND drives = GetDlgItem(dialog, kIdDrive);
+  const std::vector<std::string> items = e2e::ComboItems(drives);
+  const LRESULT before = SendMessageA(drives, CB_GETCURSEL, 0, 0);
+  const auto ours = std::find_if(items.begin(), items.end(), [&](const std::string& t) { return t[0] == letter; });
+  ASSERT_NE(ours, items.end());
+  ASSERT_TRUE(RemoveDirectoryA(media));
+  SendMessageA(drives, CB_SETCURSEL, ours - items.begin(), 0);
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kIdDrive, CBN_SELCHANGE), reinterpret_cast<LPARAM>(drives));
+  HWND box = app->WaitWindow("dbfclean", "#32770");
+  ASSERT_TRUE(box);
+  const std::string text = ReadMessageBox(box).text;
+  EXPECT_EQ(text.substr(0, 10), "I/O error ");
+  EXPECT_EQ(text.substr(text.size() - 12), std::string(" entering ") + letter + ":");
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  // The dialog stays on the directory and drive it showed.
+  ASSERT_TRUE(e2e::WaitFor([&] { return SendMessageA(drives, CB_GETCURSEL, 0, 0) == before; }));
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  EXPECT_EQ(e2e::ControlText(GetDlgItem(dialog, kIdCurDir)), dir_);
+  EXPECT_EQ(e2e::ListItems(GetDlgItem(dialog, kIdFileList)), std::vector<std::string>({"orders.dbf"}));
+  e2e::PostKey(dialog, VK_ESCAPE);
+  EXPECT_EQ(app->WaitExit(), 0);
 }
 
 TEST_F(Tables, ABadTableHaltsWithTheEngineReportAndItsCode) {
