@@ -5,12 +5,12 @@
 
 namespace e2e {
 
-bool WaitFor(const std::function<bool()>& done, double seconds) {
+bool WaitFor(const std::function<bool()>& done, double seconds, unsigned pollMs) {
   const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000);
   for (;;) {
     if (done()) return true;
     if (GetTickCount64() > until) return false;
-    Sleep(10);
+    Sleep(pollMs);
   }
 }
 

@@ -10,8 +10,9 @@
 
 namespace e2e {
 
-// Polls `done` every 10 ms until it is true or `seconds` have passed.
-bool WaitFor(const std::function<bool()>& done, double seconds = 20);
+// Polls `done` every `pollMs` milliseconds until it is true or `seconds` have
+// passed.
+bool WaitFor(const std::function<bool()>& done, double seconds = 20, unsigned pollMs = 10);
 
 class App {
  public:
