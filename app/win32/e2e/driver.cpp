@@ -244,12 +244,6 @@ TEST_F(Tables, DialogOpensOnTheProgramsDirectoryBrowsesSelectsAndCleans) {
       },
       20, 1))
       << (caption ? e2e::Text(caption) : "no panel");
-  {
-    ULONGLONG t0 = GetTickCount64();
-    int polls = 0;
-    while (IsWindowVisible(panel) && e2e::Text(caption) == "Cleaning BIG.DBF database...") ++polls;
-    printf("DBGTIME big visible for %llu ms, %d polls\n", GetTickCount64() - t0, polls);
-  }
   ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 640) << "the e2e tests run on a 640 x 480 screen";
   RECT panelRect;
   GetWindowRect(panel, &panelRect);
