@@ -46,7 +46,7 @@ t_clean=$(best repaired "$cli" --quiet "$dir/run")
 m_clean=$(peak "$cli" --quiet "$dir/run")
 damage; m_dry=$(peak "$cli" --dry-run --quiet "$dir/run")
 
-ratio() { echo "scale=1; $1 / $2" | bc; }
+ratio() { printf "%.2f" "$(echo "scale=4; $1 / $2" | bc)"; }
 echo
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 printf '%-34s %9s %9s %12s\n' "run (best of 5)" "seconds" "x cat" "peak memory"
