@@ -77,7 +77,9 @@ uint16_t Engine::WriteAt(TableDescriptor& d, uint64_t pos, const uint8_t* data, 
     const uint64_t end = pos + *written;
     const uint64_t wEnd = w.Start + w.Bytes.size();
     if (pos >= w.Start && end <= wEnd) {
-      std::memcpy(w.Bytes.data() + (pos - w.Start), data, *written);
+      // (Bytes written from the window itself are there already.)
+      uint8_t* into = w.Bytes.data() + (pos - w.Start);
+      if (into != data) std::memcpy(into, data, *written);
     } else if (end > w.Start && (pos <= wEnd || w.Bytes.size() < kWindowSize)) {
       // overlaps the window, or grows a file whose end the window holds
       w.Valid = false;
@@ -145,8 +147,7 @@ bool Engine::WriteChanges(int32_t r, const std::vector<ByteChange>& changes) {
     const uint64_t at = base + changes[first].at;
     const size_t n = static_cast<size_t>(base + changes[k - 1].at + changes[k - 1].n - at);
     size_t written = 0;
-    rc = d.DataFile->Seek(at);
-    if (rc == 0) rc = d.DataFile->Write(w.Bytes.data() + (at - w.Start), n, &written);
+    rc = WriteAt(d, at, w.Bytes.data() + (at - w.Start), n, &written);
     if (rc == 0 && written != n) rc = 101;
     first = k;
   }
