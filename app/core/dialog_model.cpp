@@ -164,8 +164,8 @@ std::string ProgramDirectory(const std::string& programPath, PathStyle style) {
   return last == std::string::npos ? std::string() : programPath.substr(0, last + 1);
 }
 
-const std::vector<ControlSpec>& DialogControls() {
-  static const std::vector<ControlSpec> kControls = {
+const std::vector<ControlPlace>& DialogControls() {
+  static const std::vector<ControlPlace> kControls = {
       {"Label1", ControlClass::Label, 11, 4, 74, 13, "Directory name:", -1},
       {"Label2", ControlClass::Label, 10, 46, 53, 13, "Directories:", -1},
       {"Label3", ControlClass::Label, 189, 190, 33, 13, "Drives:", -1},
@@ -180,8 +180,8 @@ const std::vector<ControlSpec>& DialogControls() {
   return kControls;
 }
 
-const ControlSpec* FindControl(const char* name) {
-  for (const ControlSpec& c : DialogControls()) {
+const ControlPlace* FindControl(const char* name) {
+  for (const ControlPlace& c : DialogControls()) {
     if (std::strcmp(c.name, name) == 0) return &c;
   }
   return nullptr;
@@ -201,7 +201,7 @@ int DialogFontHeight(int ppi) { return MulDiv(kDialogFontHeight, ppi, kDesignPpi
 
 int ScaleToTextHeight(int value, int textHeight) { return MulDiv(value, textHeight, kDesignTextHeight); }
 
-Rect ScaleControl(const ControlSpec& c, int textHeight) {
+Rect ScaleControl(const ControlPlace& c, int textHeight) {
   return Rect{ScaleToTextHeight(c.left, textHeight), ScaleToTextHeight(c.top, textHeight),
               ScaleToTextHeight(c.width, textHeight), ScaleToTextHeight(c.height, textHeight)};
 }

@@ -96,7 +96,7 @@ constexpr size_t kBusyCursorPosition = 100;
 
 enum class ControlClass { Label, DirectoryList, FileList, DriveCombo, Edit, Button };
 
-struct ControlSpec {
+struct ControlPlace {
   const char* name;
   ControlClass cls;
   int left, top, width, height;
@@ -119,8 +119,8 @@ constexpr int kDirItemHeight = 16;
 constexpr int kFileItemHeight = 13;
 
 // The dialog's controls in the order of the form.
-const std::vector<ControlSpec>& DialogControls();
-const ControlSpec* FindControl(const char* name);
+const std::vector<ControlPlace>& DialogControls();
+const ControlPlace* FindControl(const char* name);
 
 // Windows' MulDiv: a * b / c rounded half away from zero.
 int MulDiv(int a, int b, int c);
@@ -130,6 +130,6 @@ int DialogFontHeight(int ppi);
 
 // A design value scaled to the font's text height on the display.
 int ScaleToTextHeight(int value, int textHeight);
-Rect ScaleControl(const ControlSpec& control, int textHeight);
+Rect ScaleControl(const ControlPlace& control, int textHeight);
 
 }  // namespace dbfclean

@@ -193,13 +193,13 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   widgets["btnOK"] = btnOK;
   widgets["btnCancel"] = btnCancel;
 
-  for (const ControlSpec& spec : DialogControls()) {
-    QWidget* w = widgets.at(spec.name);
-    w->setObjectName(QString::fromLatin1(spec.name));
-    const Rect r = ScaleControl(spec, textHeight_);
+  for (const ControlPlace& control : DialogControls()) {
+    QWidget* w = widgets.at(control.name);
+    w->setObjectName(QString::fromLatin1(control.name));
+    const Rect r = ScaleControl(control, textHeight_);
     // Labels size themselves to their text, as on Windows: the design's widths
     // fit "MS Sans Serif", and a wider font must not cut the text.
-    const int width = spec.cls == ControlClass::Label ? std::max(r.width, w->sizeHint().width()) : r.width;
+    const int width = control.cls == ControlClass::Label ? std::max(r.width, w->sizeHint().width()) : r.width;
     w->setGeometry(r.left, r.top, width, r.height);
   }
   setFixedSize(ScaleToTextHeight(kDialogClientWidth, textHeight_), ScaleToTextHeight(kDialogClientHeight, textHeight_));

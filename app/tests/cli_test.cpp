@@ -59,7 +59,7 @@ std::string Upper(std::string s) {
 // A table of two fields with the given records, and what the scrub makes of
 // such bytes: every NUL after the header a blank.
 std::string Table(const std::vector<std::string>& records, uint32_t count = 0) {
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
   layout.records = records;
   if (count) layout.recordCount = count;
@@ -140,7 +140,7 @@ TEST(Cli, APathTheEngineWouldReadAsOptionsIsRefused) {
 
 TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
   testkit::TempDir dir;
-  testkit::DbfSpec all;  // every field type, a deleted record, a memo reference of NULs
+  testkit::DbfLayout all;  // every field type, a deleted record, a memo reference of NULs
   all.version = 0x83;
   all.fields = {{"NAME", 'C', 3}, {"BORN", 'D', 8}, {"OK", 'L', 1}, {"NOTE", 'M', 10}, {"QTY", 'N', 4, 1}};
   all.records = {Record(all,
@@ -215,7 +215,7 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
     std::string report;  // after "Program halted.\n"; NAME stands for b.dbf's path
     std::function<void(const std::string&)> prepare;
   };
-  testkit::DbfSpec wide;  // its unpacked record would need more than 64 KB
+  testkit::DbfLayout wide;  // its unpacked record would need more than 64 KB
   for (int i = 0; i < 255; ++i) wide.fields.push_back({"D" + std::to_string(i), 'D', 255});
   const std::string truncated = Table({std::string(" \0\0ab  1", 8), " x"}, 2).substr(0, 32 + 64 + 1 + 8 + 3);
   std::unique_ptr<kestrel::Engine> holder;

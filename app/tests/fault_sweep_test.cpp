@@ -42,8 +42,8 @@ std::string Upper(std::string s) {
   return s;
 }
 
-testkit::DbfSpec Layout(std::vector<std::string> records) {
-  testkit::DbfSpec layout;
+testkit::DbfLayout Layout(std::vector<std::string> records) {
+  testkit::DbfLayout layout;
   layout.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3, 1}};
   layout.records = std::move(records);
   return layout;

@@ -40,7 +40,7 @@ class FakeUi : public dbfclean::RunUi {
 };
 
 std::string Table(const std::vector<std::string>& records) {
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"NAME", 'C', 4}, {"QTY", 'N', 3}};
   layout.records = records;
   return testkit::BuildDbf(layout);

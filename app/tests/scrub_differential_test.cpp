@@ -51,7 +51,7 @@ void LiteralWalk(kestrel::Engine& engine, const std::string& path, dbfclean::Cou
 std::string RandomTable(std::mt19937& rng) {
   const uint8_t versions[] = {0x02, 0x03, 0x83, 0x8B, 0xF5, 0x04, 0x8C};
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.version = versions[pick(7)];
   const int fields = 1 + pick(layout.version == 0x02 ? 6 : 12);
   const char types[] = {'C', 'D', 'L', 'M', 'N', 'F'};

@@ -31,7 +31,7 @@ std::string Blanked(std::string bytes, size_t from) {
 
 TEST(ScrubTable, RepairsEveryFieldTypeAndCountsRecordsOnce) {
   testkit::TempDir dir;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"NAME", 'C', 5},  {"BORN", 'D', 8},   {"OK", 'L', 1},
                    {"NOTE", 'M', 10}, {"QTY", 'N', 5, 2}, {"RATE", 'F', 4, 1}};
   layout.records = {
@@ -63,7 +63,7 @@ TEST(ScrubTable, RepairsEveryFieldTypeAndCountsRecordsOnce) {
 // not even when it holds a NUL. The dry run counts what the repair fixes.
 TEST(ScrubTable, RepairsEveryFieldByItsOwnNumberAndNeverTheDeletionFlag) {
   testkit::TempDir dir;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"A", 'C', 3}, {"A", 'C', 3}, {"B ", 'C', 2}};
   layout.records = {std::string("\0x\0y\0\0\0\0\0", 9), std::string(" okk\0\0\0\0\0", 9)};
   const std::string before = testkit::BuildDbf(layout);
@@ -94,7 +94,7 @@ TEST(ScrubTable, RepairsEveryFieldByItsOwnNumberAndNeverTheDeletionFlag) {
 // table's end is reported like that of any count larger than the file.
 TEST(ScrubTable, HugeHeaderCountRepairsWhatIsThereThenReportsTheEnd) {
   testkit::TempDir dir;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"A", 'C', 2}};
   layout.records = {std::string(" \0x", 3), std::string(" y\0", 3)};
   layout.recordCount = 0x80000001u;
@@ -119,7 +119,7 @@ TEST(ScrubTable, HugeHeaderCountRepairsWhatIsThereThenReportsTheEnd) {
 // run names is the one repaired, in the directory as spelled.
 TEST(ScrubTable, OpensExactlyTheNamedFileWhereCaseMatters) {
   testkit::TempDir dir;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"A", 'C', 2}};
   layout.records = {std::string(" \0x", 3)};
   const std::string damaged = testkit::BuildDbf(layout);
@@ -151,7 +151,7 @@ TEST(ScrubTable, RepairsTablesLargerThan4GiB) {
   testkit::TempDir dir;
   constexpr uint16_t kRecordLength = 65535;
   constexpr int32_t kRecords = 65600;  // the last record starts past 4 GiB
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"A", 'C', 1}};
   layout.recordLength = kRecordLength;
   layout.recordCount = kRecords;
@@ -196,7 +196,7 @@ TEST(ScrubTable, RepairsTablesLargerThan4GiB) {
 // repair would fix.
 TEST(ScrubTable, DryRunInspectsAReadOnlyTable) {
   testkit::TempDir dir;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"A", 'C', 2}};
   layout.records = {std::string(" \0\0", 3)};
   const std::string before = testkit::BuildDbf(layout);
@@ -224,7 +224,7 @@ TEST(SummaryText, ShowsCountsBeyond32Bits) {
 
 TEST(ScrubTable, RestoresTheWorkAreaOnEveryWayOut) {
   testkit::TempDir dir;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"NAME", 'C', 4}};
   const std::string empty = dir.Write("empty.dbf", testkit::BuildDbf(layout));
   layout.records = {Record(layout, {std::string("\0\0", 2)}), Record(layout, {std::string("\0", 1)})};
@@ -276,7 +276,7 @@ TEST(ScrubTable, RestoresTheWorkAreaOnEveryWayOut) {
 // was), and the stop flag ends the table after the record it was raised in.
 TEST(ScrubTable, HooksReportRepairsAnnounceTheFirstWriteAndStop) {
   testkit::TempDir dir;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   layout.fields = {{"A", 'C', 3}, {"B", 'N', 3}};
   layout.records = {Record(layout, {"abc", std::string("\0\0", 2)}), Record(layout, {"ab", ""}),
                     Record(layout, {std::string("\0", 1), ""})};

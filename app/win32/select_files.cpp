@@ -263,10 +263,10 @@ INT_PTR TfrmSelectFiles::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void TfrmSelectFiles::CreateControls() {
   // Creation order is the tab order: the labels (no tab stop) first, then
   // the controls by their tab position.
-  std::vector<ControlSpec> controls = DialogControls();
+  std::vector<ControlPlace> controls = DialogControls();
   std::stable_sort(controls.begin(), controls.end(),
-                   [](const ControlSpec& a, const ControlSpec& b) { return a.tabOrder < b.tabOrder; });
-  for (const ControlSpec& c : controls) {
+                   [](const ControlPlace& a, const ControlPlace& b) { return a.tabOrder < b.tabOrder; });
+  for (const ControlPlace& c : controls) {
     const Rect r = ScaleControl(c, textHeight_);
     const char* cls = "STATIC";
     DWORD style = WS_CHILD | WS_VISIBLE;

@@ -24,7 +24,7 @@ bool IsSeparator(char c, PathStyle style) {
   return c == '/' || (style == PathStyle::Windows && c == '\\');
 }
 
-bool IsDriveSpec(const std::string& s) {
+bool IsDriveLetter(const std::string& s) {
   return s.size() >= 2 && s[1] == ':' && std::isalpha(static_cast<unsigned char>(s[0]));
 }
 
@@ -36,7 +36,7 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
   std::string rest;  // what follows the root, still to be normalised
   if (style == PathStyle::Windows) {
     std::string cur = currentDir;
-    std::string curRoot = IsDriveSpec(cur) ? cur.substr(0, 2) : std::string("C:");
+    std::string curRoot = IsDriveLetter(cur) ? cur.substr(0, 2) : std::string("C:");
     if (path.size() >= 2 && IsSeparator(path[0], style) && IsSeparator(path[1], style)) {
       // UNC name: \\server\share stays the root.
       size_t p = 2;
@@ -50,7 +50,7 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
       }
       root = "\\" + root + "\\";
       rest = p < path.size() ? path.substr(p) : "";
-    } else if (IsDriveSpec(path)) {
+    } else if (IsDriveLetter(path)) {
       // The drive letter keeps the case it was typed in, as GetFullPathNameA
       // keeps it; only a path relative to the current drive takes the
       // current directory's spelling.
@@ -73,7 +73,7 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
       rest = path;
     } else {
       root = curRoot + "\\";
-      rest = cur.substr(IsDriveSpec(cur) ? 2 : 0) + "\\" + path;
+      rest = cur.substr(IsDriveLetter(cur) ? 2 : 0) + "\\" + path;
     }
   } else {
     root = "/";

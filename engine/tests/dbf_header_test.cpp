@@ -8,7 +8,7 @@
 namespace {
 
 using Entry = testkit::ReportLog::Entry;
-using testkit::DbfSpec;
+using testkit::DbfLayout;
 
 class Header : public ::testing::Test {
  protected:
@@ -60,7 +60,7 @@ TEST_F(Header, EveryVersionOpensWithItsLayout) {
   for (Case c : {Case{0x02, false, 521}, Case{0x03, false, 321}, Case{0x83, true, 321}, Case{0x8B, true, 321},
                  Case{0xF5, true, 321}, Case{0x04, false, 501}, Case{0x8C, true, 501}}) {
     SCOPED_TRACE(c.version);
-    DbfSpec layout{.version = c.version, .fields = kFields, .recordLength = 40};  // not the 67 the fields add up to
+    DbfLayout layout{.version = c.version, .fields = kFields, .recordLength = 40};  // not the 67 the fields add up to
     layout.records = {" first", " second"};
     const std::string bytes = testkit::BuildDbf(layout);
     Open(bytes);
@@ -181,7 +181,7 @@ TEST_F(Header, ImpossibleValuesEndInADefinedResult) {
 
 TEST(HeaderIo, SystemReadErrorsPropagateUnreported) {
   testkit::TempDir dir;
-  DbfSpec s;
+  DbfLayout s;
   s.fields = {{"A", 'C', 5, 0}};
   const std::string path = dir.Write("T.dbf", testkit::BuildDbf(s));
   for (bool sizeFails : {false, true}) {

@@ -34,7 +34,7 @@ TEST(FieldDirectory, NamesAndNumbersOfFields) {
 
 TEST(FieldDirectory, TableOfTheMostFields) {
   testkit::TableFixture f;
-  testkit::DbfSpec layout;
+  testkit::DbfLayout layout;
   for (int k = 1; k <= 255; ++k) layout.fields.push_back({"F" + std::to_string(k), 'C', 1, 0});
   layout.records = {std::string(256, 'x')};
   f.engine.USE(f.Make("wide", layout));

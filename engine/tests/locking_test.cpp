@@ -11,7 +11,7 @@ namespace {
 using kestrel::Engine;
 
 // A 161-byte header (four fields) and 30-byte records.
-testkit::DbfSpec Orders() {
+testkit::DbfLayout Orders() {
   auto layout = testkit::Layout({{"NAME", 'C', 12}, {"AMOUNT", 'N', 8, 2}, {"DUE", 'D', 8}, {"PAID", 'L', 1}});
   for (const char* name : {"a", "b", "c", "d", "e"}) layout.records.push_back(testkit::Record(layout, {name}));
   return layout;

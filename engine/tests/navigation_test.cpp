@@ -11,7 +11,7 @@
 namespace {
 
 // A table of `n` records "R1", "R2", ...; `deleted` lists the deleted ones.
-testkit::DbfSpec Numbered(int n, std::vector<int> deleted = {}) {
+testkit::DbfLayout Numbered(int n, std::vector<int> deleted = {}) {
   auto layout = testkit::Layout({{"ID", 'C', 3}});
   for (int k = 1; k <= n; ++k) {
     bool del = std::find(deleted.begin(), deleted.end(), k) != deleted.end();

@@ -44,7 +44,7 @@ TEST_F(OpenClose, NamesGetTheDefaultExtensionAndMissingFilesAreNotCreated) {
 }
 
 TEST_F(OpenClose, StartingPositionFollowsTheHeaderCount) {
-  testkit::DbfSpec layout{.fields = {{"A", 'C', 1}}, .records = {" a", " b"}};
+  testkit::DbfLayout layout{.fields = {{"A", 'C', 1}}, .records = {" a", " b"}};
   layout.recordCount = 0;  // record bytes are there, the header says none
   dir.Write("t.dbf", testkit::BuildDbf(layout));
   Open(dir.File("t.dbf"));

@@ -8,7 +8,7 @@
 
 namespace {
 
-testkit::DbfSpec People() {
+testkit::DbfLayout People() {
   auto layout = testkit::Layout({{"NAME", 'C', 10}, {"CITY", 'C', 5}});
   layout.records = {testkit::Record(layout, {"Ann", "Oslo"}), testkit::Record(layout, {"Bob", "Rome"}, true),
                     testkit::Record(layout, {"Carol", "Nice"})};

@@ -10,7 +10,7 @@
 namespace {
 
 // C(10), N(8,2), D(8), L(1): an application record of 1 + 11 + 6 + 11 + 1 = 30.
-testkit::DbfSpec Cust(bool withRecord = true) {
+testkit::DbfLayout Cust(bool withRecord = true) {
   auto layout = testkit::Layout({{"NAME", 'C', 10}, {"AMOUNT", 'N', 8, 2}, {"DUE", 'D', 8}, {"PAID", 'L', 1}});
   if (withRecord) layout.records = {testkit::Record(layout, {"Smith", "    3.50", "19970315", "T"})};
   return layout;

@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
-    testkit::DbfSpec layout;
+    testkit::DbfLayout layout;
     layout.fields = {{"NAME", 'C', 4}};
     layout.records = {" abcd"};
     testkit::WriteFile(fuzz::ScratchDir() + "/T.DBF", testkit::BuildDbf(layout));

@@ -76,17 +76,17 @@ std::string Selection(const TfrmSelectFiles& dialog) {
 
 // CUSTOMER.DBF: 6 NUL bytes in two of its three records.
 std::string CustomerTable(char nul) {
-  testkit::DbfSpec spec{.fields = {{"NAME", 'C', 8}, {"CODE", 'C', 4}}};
+  testkit::DbfLayout layout{.fields = {{"NAME", 'C', 8}, {"CODE", 'C', 4}}};
   const std::string z(1, nul);
-  spec.records = {testkit::Record(spec, {"AB" + z + z + "CD", "X" + z + "Y"}), testkit::Record(spec, {"clean", "ok"}),
-                  testkit::Record(spec, {z, z + z})};
-  return testkit::BuildDbf(spec);
+  layout.records = {testkit::Record(layout, {"AB" + z + z + "CD", "X" + z + "Y"}),
+                    testkit::Record(layout, {"clean", "ok"}), testkit::Record(layout, {z, z + z})};
+  return testkit::BuildDbf(layout);
 }
 
 std::string OrdersTable(char nul) {
-  testkit::DbfSpec spec{.fields = {{"ITEM", 'C', 6}}};
-  spec.records = {testkit::Record(spec, {std::string("nut") + nul})};
-  return testkit::BuildDbf(spec);
+  testkit::DbfLayout layout{.fields = {{"ITEM", 'C', 6}}};
+  layout.records = {testkit::Record(layout, {std::string("nut") + nul})};
+  return testkit::BuildDbf(layout);
 }
 
 // The prepared tree: three tables, a hidden one, another file, an index
@@ -123,19 +123,19 @@ class DesktopTest : public QObject {
     QCOMPARE(dialog.TextHeight(), 13);
     QCOMPARE(dialog.windowTitle(), QString("Select Files to Clean Up"));
     QCOMPARE(dialog.size(), QSize(360, 266));
-    for (const ControlSpec& spec : DialogControls()) {
-      QWidget* w = Child(&dialog, spec.name);
-      QVERIFY2(w, spec.name);
+    for (const ControlPlace& control : DialogControls()) {
+      QWidget* w = Child(&dialog, control.name);
+      QVERIFY2(w, control.name);
       if (auto* label = qobject_cast<QLabel*>(w)) {
         // A label is as wide as its text needs, and never narrower than designed.
-        QCOMPARE(label->text(), QString(spec.text));
-        QCOMPARE(label->geometry().adjusted(0, 0, spec.width - label->width(), 0),
-                 QRect(spec.left, spec.top, spec.width, spec.height));
-        QVERIFY(label->width() >= std::max(spec.width, label->fontMetrics().horizontalAdvance(label->text())));
+        QCOMPARE(label->text(), QString(control.text));
+        QCOMPARE(label->geometry().adjusted(0, 0, control.width - label->width(), 0),
+                 QRect(control.left, control.top, control.width, control.height));
+        QVERIFY(label->width() >= std::max(control.width, label->fontMetrics().horizontalAdvance(label->text())));
         continue;
       }
-      QCOMPARE(w->geometry(), QRect(spec.left, spec.top, spec.width, spec.height));
-      if (auto* button = qobject_cast<QPushButton*>(w)) QCOMPARE(button->text(), QString(spec.text));
+      QCOMPARE(w->geometry(), QRect(control.left, control.top, control.width, control.height));
+      if (auto* button = qobject_cast<QPushButton*>(w)) QCOMPARE(button->text(), QString(control.text));
     }
     QVERIFY(Child<QPushButton>(&dialog, "btnOK")->isDefault());
     QVERIFY(!Child<QPushButton>(&dialog, "btnOK")->icon().isNull());

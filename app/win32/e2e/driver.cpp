@@ -26,19 +26,19 @@ std::string Lower(std::string s) {
   return s;
 }
 
-const testkit::DbfSpec kLayout{.fields = {{"NAME", 'C', 10}, {"CITY", 'C', 8}}};
+const testkit::DbfLayout kLayout{.fields = {{"NAME", 'C', 10}, {"CITY", 'C', 8}}};
 
 // A table of NAME and CITY values; `repaired` gives what the repair must
 // leave: every NUL byte a blank.
 std::string Table(std::vector<std::vector<std::string>> rows, bool repaired) {
-  testkit::DbfSpec spec = kLayout;
+  testkit::DbfLayout layout = kLayout;
   for (auto& row : rows) {
     if (repaired) {
       for (auto& value : row) std::replace(value.begin(), value.end(), '\0', ' ');
     }
-    spec.records.push_back(testkit::Record(kLayout, row));
+    layout.records.push_back(testkit::Record(kLayout, row));
   }
-  return testkit::BuildDbf(spec);
+  return testkit::BuildDbf(layout);
 }
 
 std::string Nuls(size_t n) { return std::string(n, '\0'); }
@@ -51,12 +51,12 @@ std::string Customer(bool repaired) { return Table({{"JO" + Nuls(1) + "N", Nuls(
 // BIG.DBF: big enough (57 MB) that the panel stays up a while as it is
 // cleaned; 18 NUL bytes in each record.
 std::string Big(bool repaired) {
-  testkit::DbfSpec spec = kLayout;
-  spec.recordCount = kBigRecords;
-  spec.eofMarker = false;
+  testkit::DbfLayout layout = kLayout;
+  layout.recordCount = kBigRecords;
+  layout.eofMarker = false;
   const std::string record =
       testkit::Record(kLayout, {repaired ? std::string(10, ' ') : Nuls(10), Nuls(repaired ? 0 : 8)});
-  std::string bytes = testkit::BuildDbf(spec);
+  std::string bytes = testkit::BuildDbf(layout);
   bytes.reserve(bytes.size() + record.size() * kBigRecords + 1);
   for (int i = 0; i < kBigRecords; ++i) bytes += record;
   return bytes + '\x1a';

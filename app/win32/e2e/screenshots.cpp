@@ -53,11 +53,11 @@ void Settle(HWND window) {
 }
 
 std::string Demo(std::vector<std::string> rows, size_t copies = 1) {
-  testkit::DbfSpec spec{.fields = {{"NAME", 'C', 20}, {"CITY", 'C', 12}}};
+  testkit::DbfLayout layout{.fields = {{"NAME", 'C', 20}, {"CITY", 'C', 12}}};
   for (size_t i = 0; i < copies; ++i) {
-    for (const auto& row : rows) spec.records.push_back(testkit::Record(spec, {row, std::string("Lyon\0\0", 6)}));
+    for (const auto& row : rows) layout.records.push_back(testkit::Record(layout, {row, std::string("Lyon\0\0", 6)}));
   }
-  return testkit::BuildDbf(spec);
+  return testkit::BuildDbf(layout);
 }
 
 TEST(Screenshots, DISABLED_Windows) {

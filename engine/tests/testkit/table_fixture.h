@@ -26,7 +26,7 @@ struct TableFixture {
 
   // Writes `name`.dbf (name may hold subdirectories, which are created) and
   // returns its path without the extension, the way a USE command names it.
-  std::string Make(const std::string& name, const DbfSpec& layout) const {
+  std::string Make(const std::string& name, const DbfLayout& layout) const {
     std::filesystem::path p = std::filesystem::path(dir.path()) / std::filesystem::path(name).make_preferred();
     std::filesystem::create_directories(p.parent_path());
     WriteFile(p.string() + ".dbf", BuildDbf(layout));
@@ -56,8 +56,8 @@ struct TableFixture {
 };
 
 // A version 0x03 table of these fields and whole records.
-inline DbfSpec Layout(std::vector<FieldSpec> fields, std::vector<std::string> records = {}) {
-  DbfSpec layout;
+inline DbfLayout Layout(std::vector<FieldSpec> fields, std::vector<std::string> records = {}) {
+  DbfLayout layout;
   layout.fields = std::move(fields);
   layout.records = std::move(records);
   return layout;

@@ -26,7 +26,7 @@ void Put32(std::string& s, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-uint16_t FieldBytes(const DbfSpec& layout) {
+uint16_t FieldBytes(const DbfLayout& layout) {
   unsigned sum = 1;
   for (const auto& f : layout.fields) sum += f.length;
   return static_cast<uint16_t>(sum);
@@ -34,7 +34,7 @@ uint16_t FieldBytes(const DbfSpec& layout) {
 
 }  // namespace
 
-std::string Record(const DbfSpec& layout, const std::vector<std::string>& values, bool deleted) {
+std::string Record(const DbfLayout& layout, const std::vector<std::string>& values, bool deleted) {
   std::string rec(1, deleted ? '*' : ' ');
   for (size_t i = 0; i < layout.fields.size(); ++i) {
     std::string v = i < values.size() ? values[i] : std::string();
@@ -44,7 +44,7 @@ std::string Record(const DbfSpec& layout, const std::vector<std::string>& values
   return rec;
 }
 
-std::string BuildDbf(const DbfSpec& layout) {
+std::string BuildDbf(const DbfLayout& layout) {
   const uint16_t recordLength = layout.recordLength.value_or(FieldBytes(layout));
   const uint32_t recordCount = layout.recordCount.value_or(static_cast<uint32_t>(layout.records.size()));
   std::string out;

@@ -28,7 +28,7 @@ struct FieldSpec {
 // differs from the defaults; GCC before 14 warns about every member left out.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-struct DbfSpec {
+struct DbfLayout {
   uint8_t version = 0x03;
   std::vector<FieldSpec> fields;
   // Whole records, deletion flag first; shorter ones are padded with blanks
@@ -44,11 +44,11 @@ struct DbfSpec {
 };
 
 // The bytes of a table file for `layout`.
-std::string BuildDbf(const DbfSpec& layout);
+std::string BuildDbf(const DbfLayout& layout);
 
 // Convenience: a record from field values, each padded with blanks to its
 // field's length; `deleted` puts "*" into the flag.
-std::string Record(const DbfSpec& layout, const std::vector<std::string>& values, bool deleted = false);
+std::string Record(const DbfLayout& layout, const std::vector<std::string>& values, bool deleted = false);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
