@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace dbfclean {
 

@@ -1,7 +1,7 @@
 // dbfclean-cli: the clean-up run without windows.
 #pragma once
 
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace dbfclean {
 

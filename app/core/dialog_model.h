@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace dbfclean {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform.h"
+#include "kestrel/platform.h"
 #include "run.h"
 #include "seldir.h"
 #include "ushowmsg.h"

@@ -10,7 +10,7 @@
 
 #include "bitmaps.h"
 #include "dialog_model.h"
-#include "platform.h"
+#include "kestrel/platform.h"
 #include "run.h"
 
 namespace dbfclean::win32 {

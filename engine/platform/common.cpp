@@ -5,7 +5,7 @@
 #include <cctype>
 #include <vector>
 
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace kestrel {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "kestrel/names.h"
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "kestrel/names.h"
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace kestrel {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace kestrel {
 

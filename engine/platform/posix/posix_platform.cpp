@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "../platform.h"
+#include "kestrel/platform.h"
 
 namespace kestrel {
 namespace {

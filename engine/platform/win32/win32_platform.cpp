@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "../platform.h"
+#include "kestrel/platform.h"
 
 namespace kestrel {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "kestrel/engine.h"
-#include "platform.h"
+#include "kestrel/platform.h"
 
 namespace testkit {
 
