@@ -1,157 +1,134 @@
-// dbfclean-cli --backup: copies through the engine's platform, so that a
-// test platform's failures reach them as they reach the repair.
+// dbfclean-cli --backup: every call goes through the platform, so that a
+// test platform's failures reach the copies as they reach the repair.
 #include "backup.h"
 
-#include <fcntl.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <vector>
-
-#include "kestrel/engine.h"
 #include "run.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace dbfclean {
 
 namespace {
 
-// Creates an empty file that was not there; false with errno set otherwise
-// (EEXIST when a file of that name exists). The platform opens only files
-// that exist, and no check-then-create could keep a file that appears
-// meanwhile from being replaced.
-bool CreateNew(const std::string& path) {
-#ifdef _WIN32
-  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return false;
-  _close(fd);
-#else
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  ::close(fd);
-#endif
-  return true;
+// The engine's words for a number ("Error # 5 (File access denied)"), and
+// plain words for what the copy itself finds.
+std::string Reason(uint16_t code) {
+  if (code == kestrel::oserr::DiskReadError) return "the file ended before its size";
+  return kestrel::Engine::ErrorMessage(code);
 }
 
-// "Error # 101 (Disk write error ...)": the engine's words for the number.
-std::string Reason(uint16_t code) { return kestrel::Engine::ErrorMessage(code); }
+// The directory a path lies in ("" for a name alone), and whether `path`
+// names a directory.
+std::string Parent(const std::string& path) {
+  const bool windows = kestrel::HostPathStyle() == kestrel::PathStyle::Windows;
+  const size_t at = windows ? path.find_last_of("\\/:") : path.rfind('/');
+  if (at == std::string::npos) return std::string();
+  if (at == 0 || (windows && (path[at] == ':' || (at == 2 && path[1] == ':')))) return path.substr(0, at + 1);
+  return path.substr(0, at);
+}
+
+bool IsDirectory(kestrel::Platform& platform, const std::string& path) {
+  std::unique_ptr<kestrel::DirSearch> search;
+  kestrel::FoundFile found;
+  const uint32_t all = kestrel::attr::Directory | kestrel::attr::Hidden | kestrel::attr::System;
+  // Searching in a file is searching in a directory that is not there.
+  const int32_t rc = platform.FindFirst(JoinPath(path, "*"), all, &search, &found);
+  return rc == 0 || rc == kestrel::oserr::FileNotFound || rc == kestrel::oserr::NoMoreFiles;
+}
+
+// Makes `path` and every missing directory above it; 0 or the first failure.
+uint16_t MakeDirectories(kestrel::Platform& platform, const std::string& path, std::vector<std::string>* made) {
+  uint16_t rc = platform.MakeDirectory(path);
+  const std::string parent = Parent(path);
+  if (rc == kestrel::oserr::PathNotFound && !parent.empty() && parent != path) {
+    rc = MakeDirectories(platform, parent, made);
+    if (rc == 0) rc = platform.MakeDirectory(path);
+  }
+  if (rc == 0) {
+    made->push_back(path);
+    return 0;
+  }
+  if ((rc == kestrel::oserr::AlreadyExists || rc == kestrel::oserr::AccessDenied) && IsDirectory(platform, path)) {
+    return 0;
+  }
+  return rc;
+}
 
 }  // namespace
 
-WatchedFile::WatchedFile(std::unique_ptr<kestrel::File> inner, WatchedFile** slot)
-    : inner_(std::move(inner)), slot_(slot) {
-  *slot_ = this;
-}
-
-WatchedFile::~WatchedFile() {
-  if (*slot_ == this) *slot_ = nullptr;
-}
-
-uint16_t WatchedFile::Seek(uint64_t offset) {
-  const uint16_t rc = inner_->Seek(offset);
-  if (rc == 0) position_ = offset;
-  return rc;
-}
-
-uint16_t WatchedFile::Read(void* buffer, size_t count, size_t* got) {
-  const uint16_t rc = inner_->Read(buffer, count, got);
-  position_ += *got;
-  return rc;
-}
-
-uint16_t WatchedFile::Write(const void* buffer, size_t count, size_t* written) {
-  const uint16_t rc = inner_->Write(buffer, count, written);
-  position_ += *written;
-  return rc;
-}
-
 Backup::Backup(kestrel::Platform& platform, std::string directory)
-    : platform_(platform), directory_(std::move(directory)) {}
-
-void Backup::SaveTable(WatchedFile* file, const std::string& tableDir, const std::string& name) {
-  const std::string what =
-      "changing " + name + " (tables cleaned before it keep their repairs; no index file was erased)";
-  if (!file) throw RunHalted("cannot back up " + name + ": the table is not open; stopped before " + what, 70);
-  Copy(file->inner(), JoinPath(tableDir, name), name, what);
-  // The engine goes on where it was, as if nothing had read in between.
-  const uint16_t rc = file->RestorePosition();
-  if (rc != 0) {
-    throw RunHalted("cannot go on with " + name + " after its backup: " + Reason(rc) + "; stopped before " + what,
-                    kExitBackupIo);
+    : platform_(platform), directory_(std::move(directory)) {
+  while (directory_.size() > 1 && directory_.back() == kestrel::PathSeparator() &&
+         !(kestrel::HostPathStyle() == kestrel::PathStyle::Windows && directory_.size() == 3 && directory_[1] == ':')) {
+    directory_.pop_back();
   }
 }
 
-void Backup::SaveIndex(const std::string& dir, const std::string& name) {
-  const std::string source = JoinPath(dir, name);
-  const std::string what = "erasing " + name + " (the tables keep their repairs)";
-  std::unique_ptr<kestrel::File> from;
-  // Read access, sharing everything: a read-only index file is copied too.
-  const uint16_t rc = platform_.OpenFile(source, 0x40, &from);
-  if (rc != 0) {
-    throw RunHalted("cannot back up " + source + ": " + Reason(rc) + "; stopped before " + what, kExitBackupIo);
-  }
-  Copy(*from, source, name, what);
-  from->Close();
+void Backup::SaveTable(kestrel::Engine& engine, const std::string& tableDir, const std::string& name,
+                       const std::string& stopped) {
+  Save(JoinPath(tableDir, name), name, stopped, [&engine](kestrel::File& to) { return engine.CopyTableFile(to); });
 }
 
-void Backup::Copy(kestrel::File& from, const std::string& source, const std::string& name, const std::string& what) {
-  const std::string stopped = "; stopped before " + what;
-  std::error_code ec;
-  std::filesystem::create_directories(directory_, ec);
-  if (ec) {
-    throw RunHalted("cannot create the backup directory " + directory_ + ": " + ec.message() + stopped,
+void Backup::SaveIndexes(const std::string& dir, const std::vector<std::string>& names, const std::string& stopped) {
+  for (const std::string& name : names) {
+    const std::string source = JoinPath(dir, name);
+    std::unique_ptr<kestrel::File> from;
+    // Read access, sharing everything: a read-only index file is copied too.
+    const uint16_t rc = platform_.OpenFile(source, kestrel::openmode::Inspect, &from);
+    if (rc != 0) throw RunHalted("cannot back up " + source + ": " + Reason(rc) + stopped, kExitBackupIo);
+    Save(source, name, stopped, [&from](kestrel::File& to) { return kestrel::CopyWholeFile(*from, to); });
+    from->Close();
+  }
+}
+
+void Backup::MakeDirectory(const std::string& stopped) {
+  if (made_) return;
+  std::vector<std::string> made;
+  uint16_t rc = MakeDirectories(platform_, directory_, &made);
+  // A directory made is found again after a power cut only once the
+  // directory above it is on the disk too.
+  for (auto it = made.rbegin(); rc == 0 && it != made.rend(); ++it) {
+    const std::string parent = Parent(*it);
+    if (!parent.empty()) rc = platform_.FlushDirectory(parent);
+  }
+  if (rc != 0) {
+    const std::string why = rc == kestrel::oserr::AlreadyExists ? "a file of that name is in the way" : Reason(rc);
+    throw RunHalted("cannot create the backup directory " + directory_ + ": " + why + stopped, kExitCannotCreate);
+  }
+  made_ = true;
+}
+
+void Backup::Save(const std::string& source, const std::string& name, const std::string& stopped,
+                  const std::function<uint16_t(kestrel::File& to)>& copy) {
+  MakeDirectory(stopped);
+  const std::string target = JoinPath(directory_, name);
+  std::unique_ptr<kestrel::File> to;
+  uint16_t rc = platform_.CreateNewFile(target, &to);
+  if (rc == kestrel::oserr::FileExists || rc == kestrel::oserr::AlreadyExists) {
+    throw RunHalted("the backup " + target + " exists already, and a backup never replaces a file" + stopped,
                     kExitCannotCreate);
   }
-  const std::string target = JoinPath(directory_, name);
-  if (!CreateNew(target)) {
-    if (errno == EEXIST) {
-      throw RunHalted("the backup " + target + " exists already, and a backup never replaces a file" + stopped,
-                      kExitCannotCreate);
-    }
-    throw RunHalted("cannot create the backup " + target + ": " + std::strerror(errno) + stopped, kExitCannotCreate);
-  }
+  if (rc != 0) throw RunHalted("cannot create the backup " + target + ": " + Reason(rc) + stopped, kExitCannotCreate);
 
-  std::unique_ptr<kestrel::File> to;
-  uint16_t rc = platform_.OpenFile(target, 0x12, &to);
-  uint64_t size = 0;
-  if (rc == 0) rc = from.Size(&size);
-  std::vector<char> buffer(256 * 1024);  // memory stays flat in the table's size
-  bool shortFile = false;
-  for (uint64_t at = 0; rc == 0 && at < size;) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - at));
-    size_t got = 0;
-    size_t written = 0;
-    rc = from.Seek(at);
-    if (rc == 0) rc = from.Read(buffer.data(), want, &got);
-    if (rc == 0 && got == 0) shortFile = true;
-    if (rc == 0 && got == 0) break;
-    if (rc == 0) rc = to->Write(buffer.data(), got, &written);
-    // A short count without an error number is a full device.
-    if (rc == 0 && written < got) rc = kestrel::oserr::DiskWriteError;
-    at += got;
-  }
-  if (to) {
-    const uint16_t closed = to->Close();
-    if (rc == 0) rc = closed;
-  }
-  if (rc != 0 || shortFile) {
+  // Written through the descriptor its creation gave: whatever takes the
+  // name meanwhile is never written to.
+  rc = copy(*to);
+  if (rc == 0) rc = to->Flush();
+  const bool ours = to->IsNamedBy(target);
+  const uint16_t closed = to->Close();
+  if (rc == 0) rc = closed;
+  if (rc != 0) {
     // A partial copy is no backup, and would stand in the way of the next.
-    std::filesystem::remove(target, ec);
-    const std::string why = shortFile ? std::string("the file ended before its size") : Reason(rc);
-    throw RunHalted("cannot back up " + source + " to " + target + ": " + why + stopped, kExitBackupIo);
+    if (ours) platform_.RemoveFile(target);
+    throw RunHalted("cannot back up " + source + " to " + target + ": " + Reason(rc) + stopped, kExitBackupIo);
   }
-  // The copy carries the original's time, so that it shows when the table
-  // was last written by its application.
-  const auto written = std::filesystem::last_write_time(source, ec);
-  if (!ec) std::filesystem::last_write_time(target, written, ec);
+  if (!ours) {
+    throw RunHalted("the backup " + target + " was replaced by another file while it was written" + stopped,
+                    kExitCannotCreate);
+  }
+  rc = platform_.FlushDirectory(directory_);
+  if (rc != 0) {
+    throw RunHalted("cannot write the backup directory " + directory_ + " to the disk: " + Reason(rc) + stopped,
+                    kExitBackupIo);
+  }
 }
 
 }  // namespace dbfclean

@@ -7,25 +7,16 @@
 
 #include <getopt.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "backup.h"
 #include "file_list.h"
-#include "interrupt.h"
 #include "run.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define DBFCLEAN_ISATTY(fd) _isatty(fd)
-#else
-#include <unistd.h>
-#define DBFCLEAN_ISATTY(fd) isatty(fd)
-#endif
 
 #ifndef DBFCLEAN_VERSION
 #define DBFCLEAN_VERSION "0"
@@ -62,9 +53,13 @@ const char* const kUsage =
     "  -h, --help        show this text\n"
     "      --version     show the version\n"
     "\n"
-    "Ctrl+C stops the run after the record being worked on: every repair so far\n"
-    "stays on disk and the counts so far are printed. A second Ctrl+C ends the\n"
-    "program at once.\n"
+    "The index files go just before the first byte of a table is changed, so\n"
+    "that none is left beside a repaired table, whatever happens after it.\n"
+    "\n"
+    "Ctrl+C (and SIGTERM, SIGHUP) stops the run after the record being worked\n"
+    "on: every repair so far stays on disk and the counts so far are printed. A\n"
+    "second one ends the program at once. A closed output pipe does not stop a\n"
+    "repair.\n"
     "\n"
     "Exit status:\n"
     "  0    done (also when there is nothing to clean)\n"
@@ -73,10 +68,42 @@ const char* const kUsage =
     "  70   an unexpected failure\n"
     "  73   a backup file exists already or cannot be created\n"
     "  74   an input/output failure while reading a table or writing a backup\n"
+    "  129  stopped by SIGHUP (the terminal was closed)\n"
     "  130  stopped by Ctrl+C\n"
+    "  143  stopped by SIGTERM\n"
     "  any other: the engine's error code when a table cannot be cleaned, for\n"
     "       example 210 not a dBASE table, 32 in use by another program, 5\n"
     "       access denied (on Linux 255 for codes above 255)\n";
+
+// A name or path as it is printed: control characters escaped ("\n", "\t",
+// "\033"), so that every line stays one line, a list line keeps its four
+// columns and nothing reaches the terminal as a command. Where "\" may be
+// part of a name (not on Windows, whose separator it is) it is escaped too,
+// so that the escapes read back unambiguously.
+std::string Printable(const std::string& text) {
+  const bool escapeBackslash = kestrel::HostPathStyle() != kestrel::PathStyle::Windows;
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\\' && escapeBackslash) {
+      out += "\\\\";
+    } else if (u < 0x20 || u == 0x7F) {
+      const char octal[] = {'\\', static_cast<char>('0' + (u >> 6)), static_cast<char>('0' + ((u >> 3) & 7)),
+                            static_cast<char>('0' + (u & 7)), '\0'};
+      out += octal;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 class CliUi : public RunUi {
  public:
@@ -88,8 +115,8 @@ class CliUi : public RunUi {
   void ShowProgress(const std::string& text) override {
     EndBar();
     done_ = total_ = 0;
-    if (!quiet_) std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
+    line_ = Printable(text);
+    if (!quiet_) Say(line_);
   }
   void HideProgress() override { EndBar(); }
   void SetBusyCursor() override {}
@@ -102,7 +129,7 @@ class CliUi : public RunUi {
   }
   void ShowFatalError(const std::string& text) override {
     EndBar();
-    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    std::fprintf(stderr, "%s: %s\n", kProgram, Printable(text).c_str());
   }
 
   // Redrawn only when the bar grows by a step, so that it costs nothing
@@ -133,6 +160,23 @@ class CliUi : public RunUi {
     drawn_ = -1;
   }
 
+  // A line on standard error, after the bar is gone.
+  void Say(const std::string& line) {
+    EndBar();
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+  }
+
+  // The table's line has been printed and it is done with.
+  void TableDone() { line_.clear(); }
+  // Before a halting report: when quiet, the line of the table it is about,
+  // which nothing printed before.
+  void BeforeHalt() {
+    EndBar();
+    if (quiet_ && !line_.empty()) Say(line_);
+    line_.clear();
+  }
+
   // Where the table being cleaned stands: records done of its total.
   int32_t done() const { return done_; }
   int32_t total() const { return total_; }
@@ -147,32 +191,19 @@ class CliUi : public RunUi {
   int lastWidth_ = 0;
   int32_t done_ = 0;
   int32_t total_ = 0;
+  std::string line_;  // the line of the table being cleaned
 };
 
 // The halting report of a program without windows: "Program halted." and
-// the report's two lines on standard error.
+// the report's lines on standard error, as the engine built them.
 class CliPlatform : public kestrel::PlatformWrapper {
  public:
   using PlatformWrapper::PlatformWrapper;
   CliUi* ui = nullptr;
-  // The file the engine opened last while it is open: during a scrub, the
-  // table (the engine opens no other file alongside it).
-  WatchedFile* opened = nullptr;
 
-  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
-    const uint16_t rc = PlatformWrapper::OpenFile(path, mode, file);
-    if (rc == 0 && *file) *file = std::make_unique<WatchedFile>(std::move(*file), &opened);
-    return rc;
-  }
   void ShowHaltBox(const std::string& text, const std::string& caption) override {
-    if (ui) ui->EndBar();
-    std::string lines = text;
-    // The engine's texts break lines the Windows way, and one of them (the
-    // buffer size mismatch) the other way round; a terminal wants "\n".
-    for (const char* lineBreak : {"\r\n", "\n\r"}) {
-      for (size_t p; (p = lines.find(lineBreak)) != std::string::npos;) lines.replace(p, 2, "\n");
-    }
-    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), lines.c_str());
+    if (ui) ui->BeforeHalt();
+    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), kestrel::WithNewlines(text).c_str());
     std::fflush(stderr);
   }
 };
@@ -183,12 +214,51 @@ int UsageError(const std::string& text) {
   return kExitUsage;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+struct Settings {
+  bool dryRun = false;
+  bool quiet = false;
+  bool list = false;
+  bool check = false;
+  bool backup = false;
+  std::string backupDir;
+  std::vector<std::string> operands;
+};
+
+// The options and operands; a status to end with when the call is wrong or
+// asked only for help or the version.
+std::optional<int> ReadArguments(int argc, char** argv, Settings* settings) {
+  static const option kLong[] = {{"backup", required_argument, nullptr, 'b'}, {"dry-run", no_argument, nullptr, 'n'},
+                                 {"quiet", no_argument, nullptr, 'q'},        {"list", no_argument, nullptr, 'l'},
+                                 {"check", no_argument, nullptr, 'c'},        {"help", no_argument, nullptr, 'h'},
+                                 {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
+  opterr = 0;  // the complaint is ours: one line with the hint
+  optind = 0;  // a fresh scan on every call
+  Settings& s = *settings;
+  for (int c; (c = getopt_long(argc, argv, "nqlchb:", kLong, nullptr)) != -1;) {
+    switch (c) {
+      case 'n': s.dryRun = true; break;
+      case 'q': s.quiet = true; break;
+      case 'l': s.list = true; break;
+      case 'c': s.check = s.dryRun = true; break;
+      case 'b':
+        s.backup = true;
+        s.backupDir = optarg;
+        break;
+      case 'h': std::fputs(kUsage, stdout); return 0;
+      case 'V': std::printf("%s %s\n", kProgram, DBFCLEAN_VERSION); return 0;
+      default:
+        if (optopt == 'b') return UsageError("option '-b' needs a directory");
+        if (optopt > 0 && optopt < 256) return UsageError(std::string("unknown option '-") + char(optopt) + "'");
+        return UsageError("unknown option '" + Printable(argv[optind - 1]) + "'");
+    }
   }
-  return true;
+  s.operands.assign(argv + optind, argv + argc);
+  if (s.operands.empty()) return UsageError("missing DIRECTORY");
+  // An empty name would be taken as the current directory: a script whose
+  // variable came out empty must not clean whatever directory it stands in.
+  if (s.operands[0].empty()) return UsageError("DIRECTORY is empty");
+  if (s.backup && s.backupDir.empty()) return UsageError("the backup directory is empty");
+  return std::nullopt;
 }
 
 std::string WithoutTrailingSeparator(const std::string& dir) {
@@ -199,93 +269,110 @@ std::string WithoutTrailingSeparator(const std::string& dir) {
   return d;
 }
 
+// "dir/t.dbf" as "dir" and "t.dbf" (a name alone lies in "."), when it names
+// a file with the extension .dbf (in any case), on every system.
+bool SplitTablePath(kestrel::Platform& platform, const std::string& path, std::string* dir, std::string* name) {
+  const bool windows = kestrel::HostPathStyle() == kestrel::PathStyle::Windows;
+  const size_t at = windows ? path.find_last_of("\\/:") : path.rfind('/');
+  const std::string file = at == std::string::npos ? path : path.substr(at + 1);
+  if (file.size() < 4 || !kestrel::EqualNoCase(file.substr(file.size() - 4), ".dbf")) return false;
+  std::unique_ptr<kestrel::DirSearch> search;
+  kestrel::FoundFile found;
+  const uint32_t files = kestrel::attr::Archive | kestrel::attr::ReadOnly | kestrel::attr::Hidden;
+  if (platform.FindFirst(path, files, &search, &found) != 0 || (found.attributes & kestrel::attr::Directory)) {
+    return false;
+  }
+  *name = file;
+  if (at == std::string::npos) {
+    *dir = ".";
+  } else {
+    // "/t.dbf" and "c:\t.dbf" lie in a root, which keeps its separator.
+    const bool root = at == 0 || (windows && (path[at] == ':' || (at == 2 && path[1] == ':')));
+    *dir = path.substr(0, root ? at + 1 : at);
+  }
+  return true;
+}
+
+// The tables of `directory` as the dialog's file list has them, with the
+// TABLE operands selected (all of them without any); a status when the call
+// names what is not there.
+std::optional<int> ReadTables(kestrel::Platform& platform, const std::string& directory, const std::string& cleanDir,
+                              const std::vector<std::string>& wanted, std::vector<FileEntry>* entries) {
+  std::vector<std::string> names;
+  const int rc = cleanDir.empty() ? kestrel::oserr::PathNotFound : ReadFileList(platform, cleanDir, kTableMask, &names);
+  // A directory that is there but cannot be listed is not "missing".
+  if (rc == kestrel::oserr::AccessDenied) {
+    return UsageError("cannot read directory " + Printable(directory) + ": access denied");
+  }
+  if (rc != 0) return UsageError("no such directory: " + Printable(directory));
+  for (const auto& n : names) entries->push_back(FileEntry{n, wanted.empty()});
+  for (const std::string& table : wanted) {
+    // A name is found the way the file system would open it: the exact
+    // spelling first, then without regard to case.
+    FileEntry* match = nullptr;
+    // A name without an extension means NAME.dbf, as the engine reads it.
+    for (const std::string& name : {table, table + ".dbf"}) {
+      for (auto& e : *entries) {
+        if (!match && e.name == name) match = &e;
+      }
+      for (auto& e : *entries) {
+        if (!match && kestrel::EqualNoCase(e.name, name)) match = &e;
+      }
+      if (match || table.find('.') != std::string::npos) break;
+    }
+    if (!match) return UsageError("no table " + Printable(table) + " in " + Printable(directory));
+    match->selected = true;
+  }
+  return std::nullopt;
+}
+
+// The lines of a run stopped from outside, and its status.
+int Interrupted(CliUi& ui, const std::string& lastTable, bool dryRun, const Counters& counts, int status) {
+  ui.EndBar();
+  std::string where = "before the first table";
+  if (!lastTable.empty() && ui.done() < ui.total()) {
+    where = "after record " + std::to_string(ui.done()) + " of " + std::to_string(ui.total()) + " of " +
+            Printable(lastTable);
+  } else if (!lastTable.empty()) {
+    where = "after " + Printable(lastTable);
+  }
+  std::fprintf(stderr, "Interrupted %s; %s.\n", where.c_str(),
+               dryRun ? "nothing was written" : "the repairs so far are on disk");
+  std::printf("Interrupted: %s %lld zeroes in %lld records\n", dryRun ? "would fix" : "fixed",
+              static_cast<long long>(counts.ZeroesFixed), static_cast<long long>(counts.RecordsFixed));
+  std::fflush(stdout);
+  return status;
+}
+
 }  // namespace
 
 int CliMain(int argc, char** argv) { return CliMain(argc, argv, kestrel::Platform::Default()); }
 
 int CliMain(int argc, char** argv, kestrel::Platform& host) {
-  bool dryRun = false;
-  bool quiet = false;
-  bool list = false;
-  bool check = false;
-  std::string backupDir;
-  bool backup = false;
-  static const option kLong[] = {{"backup", required_argument, nullptr, 'b'}, {"dry-run", no_argument, nullptr, 'n'},
-                                 {"quiet", no_argument, nullptr, 'q'},        {"list", no_argument, nullptr, 'l'},
-                                 {"check", no_argument, nullptr, 'c'},        {"help", no_argument, nullptr, 'h'},
-                                 {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
-  opterr = 0;  // the complaint is ours: one line with the hint
-  optind = 0;  // a fresh scan on every call
-  for (int c; (c = getopt_long(argc, argv, "nqlchb:", kLong, nullptr)) != -1;) {
-    switch (c) {
-      case 'n': dryRun = true; break;
-      case 'q': quiet = true; break;
-      case 'l': list = true; break;
-      case 'c': check = dryRun = true; break;
-      case 'b':
-        backup = true;
-        backupDir = optarg;
-        break;
-      case 'h': std::fputs(kUsage, stdout); return 0;
-      case 'V': std::printf("%s %s\n", kProgram, DBFCLEAN_VERSION); return 0;
-      default:
-        if (optopt == 'b') return UsageError("option '-b' needs a directory");
-        if (optopt > 0 && optopt < 256) return UsageError(std::string("unknown option '-") + char(optopt) + "'");
-        return UsageError("unknown option '" + std::string(argv[optind - 1]) + "'");
-    }
-  }
-  std::vector<std::string> operands(argv + optind, argv + argc);
-  if (operands.empty()) return UsageError("missing DIRECTORY");
-  // An empty name would be taken as the current directory: a script whose
-  // variable came out empty must not clean whatever directory it stands in.
-  if (operands[0].empty()) return UsageError("DIRECTORY is empty");
-  if (backup && backupDir.empty()) return UsageError("the backup directory is empty");
+  Settings settings;
+  if (auto status = ReadArguments(argc, argv, &settings)) return *status;
+  const bool dryRun = settings.dryRun;
+  const bool quiet = settings.quiet;
+  std::vector<std::string>& operands = settings.operands;
 
   // A path to one table means that table of its directory, on every system.
-  std::error_code ec;
-  const std::filesystem::path given(operands[0]);
-  if (operands.size() == 1 && std::filesystem::is_regular_file(given, ec) &&
-      EqualNoCase(given.extension().string(), ".dbf")) {
-    operands = {given.has_parent_path() ? given.parent_path().string() : std::string("."), given.filename().string()};
+  std::string tableDir, tableName;
+  if (operands.size() == 1 && SplitTablePath(host, operands[0], &tableDir, &tableName)) {
+    operands = {tableDir, tableName};
   }
   CliPlatform platform(host);
   const std::string directory = operands[0];
-  const std::string cleanDir = WithoutTrailingSeparator(platform.FullPath(directory));
-  std::vector<std::string> names;
-  if (cleanDir.empty() || ReadFileList(platform, cleanDir, kTableMask, &names) != 0) {
-    // A directory that is there but cannot be listed is not "missing".
-    std::error_code why;
-    if (std::filesystem::is_directory(directory, why)) {
-      std::filesystem::directory_iterator probe(directory, why);
-      if (why) return UsageError("cannot read directory " + directory + ": " + why.message());
-    }
-    return UsageError("no such directory: " + directory);
-  }
-
+  // The directory as it is on disk, so that every line names what is there.
+  const std::string full = platform.FullPath(directory);
+  const std::string cleanDir = full.empty() ? full : WithoutTrailingSeparator(platform.PathOnDisk(full));
   std::vector<FileEntry> entries;
-  for (const auto& n : names) entries.push_back(FileEntry{n, operands.size() == 1});
-  for (size_t i = 1; i < operands.size(); ++i) {
-    // A name is found the way the file system would open it: the exact
-    // spelling first, then without regard to case.
-    FileEntry* match = nullptr;
-    // A name without an extension means NAME.dbf, as the engine reads it.
-    for (const std::string& wanted : {operands[i], operands[i] + ".dbf"}) {
-      for (auto& e : entries) {
-        if (!match && e.name == wanted) match = &e;
-      }
-      for (auto& e : entries) {
-        if (!match && EqualNoCase(e.name, wanted)) match = &e;
-      }
-      if (match || operands[i].find('.') != std::string::npos) break;
-    }
-    if (!match) return UsageError("no table " + operands[i] + " in " + directory);
-    match->selected = true;
-  }
+  const std::vector<std::string> wanted(operands.begin() + 1, operands.end());
+  if (auto status = ReadTables(platform, directory, cleanDir, wanted, &entries)) return *status;
   if (entries.empty()) {
-    std::fprintf(stderr, "No .dbf tables in %s: nothing to clean.\n", directory.c_str());
+    std::fprintf(stderr, "No .dbf tables in %s: nothing to clean.\n", Printable(directory).c_str());
     return 0;
   }
-  CliUi ui(cleanDir, entries, quiet, !quiet && DBFCLEAN_ISATTY(2));
+  CliUi ui(cleanDir, entries, quiet, !quiet && platform.IsTerminal(2));
   platform.ui = &ui;
   kestrel::Engine engine(platform);
   // A table the engine would not find under its own path is refused before
@@ -293,66 +380,64 @@ int CliMain(int argc, char** argv, kestrel::Platform& host) {
   for (const auto& e : entries) {
     const std::string path = JoinPath(cleanDir, e.name);
     const std::string problem = e.selected ? UsePathProblem(engine, path) : std::string();
-    if (!problem.empty()) return UsageError("cannot clean " + path + ": " + problem);
+    if (!problem.empty()) return UsageError("cannot clean " + Printable(path) + ": " + problem);
   }
+
   RunOptions options;
   options.dryRun = dryRun;
-  if (list) {
+  if (settings.list) {
     options.repaired = [](const std::string& table, const FieldRepair& r) {
-      std::printf("%s\t%d\t%s\t%d\n", table.c_str(), static_cast<int>(r.record), r.name.c_str(),
+      std::printf("%s\t%d\t%s\t%d\n", Printable(table).c_str(), static_cast<int>(r.record), Printable(r.name).c_str(),
                   static_cast<int>(r.zeroes));
     };
   }
   std::string lastTable;  // the table last worked on, for an interruption's line
   options.tableDone = [&](const std::string& table, const Counters& counts) {
     lastTable = table;
+    ui.TableDone();
     if (quiet) return;
-    ui.EndBar();
-    std::fprintf(stderr, "%s: %lld zeroes in %lld records\n", table.c_str(), static_cast<long long>(counts.ZeroesFixed),
-                 static_cast<long long>(counts.RecordsFixed));
+    ui.Say(Printable(table) + ": " + std::to_string(counts.ZeroesFixed) + " zeroes in " +
+           std::to_string(counts.RecordsFixed) + " records");
   };
   std::unique_ptr<Backup> copies;
-  if (backup && !dryRun) {
-    copies = std::make_unique<Backup>(host, backupDir);
-    options.beforeFirstWrite = [&](const std::string& table) { copies->SaveTable(platform.opened, cleanDir, table); };
+  if (settings.backup && !dryRun) {
+    copies = std::make_unique<Backup>(host, settings.backupDir);
+    bool firstWrite = true;  // the index files go after the run's first table backup
+    options.beforeFirstWrite = [&, firstWrite](const std::string& table) mutable {
+      const std::string gone = firstWrite ? "; no index file was erased" : "";
+      firstWrite = false;
+      copies->SaveTable(
+          engine, cleanDir, table,
+          "; stopped before changing " + table + " (tables cleaned before it keep their repairs" + gone + ")");
+    };
+    options.saveIndexes = [&](const std::string& dir, const std::vector<std::string>& names, const std::string& table) {
+      const std::string stopped = table.empty()
+                                      ? "; stopped before erasing " + names.front() + " (the tables keep their repairs)"
+                                      : "; stopped before changing " + table +
+                                            " (tables cleaned before it keep their repairs; no index file was erased)";
+      copies->SaveIndexes(dir, names, stopped);
+    };
   }
-  // The index files one by one, each by its own name, so that the user sees
-  // which go and a failure names its file; the engine's erase does the work.
-  options.eraseIndexes = [&](const std::string& dir, const Counters& counts) {
-    std::vector<std::string> indexes;
-    ReadFileList(platform, dir, "*.ndx", &indexes);
-    for (const auto& name : indexes) {
-      if (copies) copies->SaveIndex(dir, name);
-      if (!dryRun) engine.EraseFiles(kestrel::Cut(JoinPath(dir, name), kestrel::kMaxText));
-      if (!quiet) std::fprintf(stderr, "%s %s\n", dryRun ? "Would erase" : "Erased", name.c_str());
-    }
-    std::vector<std::string> others;
-    if (dryRun || counts.ZeroesFixed == 0) return;
-    ReadFileList(platform, dir, "*.mdx;*.cdx;*.ntx;*.idx", &others);
-    for (const auto& name : others) {
-      std::fprintf(stderr, "Left %s in place: its application must rebuild it\n", name.c_str());
-    }
+  options.indexDone = [&](const std::string& name, IndexOutcome outcome) {
+    // A file that could not be erased is named also when quiet: the report
+    // that follows counts them only.
+    if (outcome == IndexOutcome::NotErased) ui.Say("Could not erase " + Printable(name));
+    if (quiet || outcome == IndexOutcome::NotErased) return;
+    ui.Say((outcome == IndexOutcome::Erased ? "Erased " : "Would erase ") + Printable(name));
   };
-  InterruptHandler interrupt;
-  options.stop = InterruptHandler::Flag();
+  options.indexesDone = [&](const std::string& dir, const Counters& counts) {
+    if (counts.ZeroesFixed == 0) return;
+    std::vector<std::string> others;
+    ReadFileList(platform, dir, "*.mdx;*.cdx;*.ntx;*.idx", &others);
+    for (const auto& name : others) ui.Say("Left " + Printable(name) + " in place: its application must rebuild it");
+  };
+  options.stop = host.CatchStopRequests();
   Counters counts;
   const int status = RunProgram(engine, ui, options, &counts);
-  if (status == kExitInterrupted) {
-    ui.EndBar();
-    std::string where = "before the first table";
-    if (!lastTable.empty() && ui.done() < ui.total()) {
-      where = "after record " + std::to_string(ui.done()) + " of " + std::to_string(ui.total()) + " of " + lastTable;
-    } else if (!lastTable.empty()) {
-      where = "after " + lastTable;
-    }
-    std::fprintf(stderr, "Interrupted %s; %s.\n", where.c_str(),
-                 dryRun ? "nothing was written" : "the repairs so far are on disk");
-    std::printf("Interrupted: %s %lld zeroes in %lld records\n", dryRun ? "would fix" : "fixed",
-                static_cast<long long>(counts.ZeroesFixed), static_cast<long long>(counts.RecordsFixed));
-    return status;
-  }
+  host.ReleaseStopRequests();
+  if (status == kExitInterrupted) return Interrupted(ui, lastTable, dryRun, counts, host.StopRequestStatus());
   // A check is a question: 1 says that something would be fixed.
-  if (check && status == 0 && counts.ZeroesFixed > 0) return kExitDamaged;
+  if (settings.check && status == 0 && counts.ZeroesFixed > 0) return kExitDamaged;
   return status;
 }
 

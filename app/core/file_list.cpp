@@ -2,15 +2,14 @@
 #include "file_list.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace dbfclean {
 
 bool ListBoxLess(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    int ca = std::tolower(static_cast<unsigned char>(a[i]));
-    int cb = std::tolower(static_cast<unsigned char>(b[i]));
+    const auto ca = static_cast<unsigned char>(kestrel::FoldCase(a[i]));
+    const auto cb = static_cast<unsigned char>(kestrel::FoldCase(b[i]));
     if (ca != cb) return ca < cb;
   }
   if (a.size() != b.size()) return a.size() < b.size();
@@ -28,7 +27,7 @@ int InsertListBoxName(std::vector<std::string>* names, const std::string& name) 
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,
                  std::vector<std::string>* names, const std::function<void()>& onBusy) {
   names->clear();
-  const char separator = kestrel::HostPathStyle() == kestrel::PathStyle::Windows ? '\\' : '/';
+  const char separator = kestrel::PathSeparator();
   std::string dir = directory;
   if (!dir.empty() && dir.back() != separator && !(separator == '\\' && dir.back() == ':')) dir += separator;
   size_t from = 0;
@@ -42,7 +41,7 @@ int ReadFileList(kestrel::Platform& platform, const std::string& directory, cons
     std::unique_ptr<kestrel::DirSearch> search;
     kestrel::FoundFile found;
     int32_t rc = platform.FindFirst(dir + mask, kestrel::attr::Archive | kestrel::attr::ReadOnly, &search, &found);
-    if (rc == kestrel::oserr::PathNotFound) status = rc;
+    if (rc == kestrel::oserr::PathNotFound || rc == kestrel::oserr::AccessDenied) status = rc;
     while (rc == 0) {
       // Kept sorted as it grows, as a sorted list box inserts.
       if (InsertListBoxName(names, found.name) == 100 && onBusy) onBusy();

@@ -14,7 +14,8 @@ namespace dbfclean {
 constexpr const char* kTableMask = "*.dbf";
 
 // `masks` may hold several masks separated by ";". Returns 0 and the names,
-// or the search's error number (3 for a missing directory).
+// or the search's error number (3 for a missing directory, 5 for one that
+// may not be read).
 // `onBusy`, when set, is called each time a name is inserted at sorted position
 // 100 (the moment the dialog shows the busy cursor).
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,

@@ -2,15 +2,16 @@
 // list order, the erase of the directory's index files and the summary.
 #include "run.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "file_list.h"
 
 namespace dbfclean {
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
-  const char separator = kestrel::HostPathStyle() == kestrel::PathStyle::Windows ? '\\' : '/';
-  return directory + separator + name;
+  return directory + kestrel::PathSeparator() + name;
 }
 
 std::string UsePathProblem(kestrel::Engine& engine, const std::string& path) {
@@ -43,9 +44,162 @@ std::string SummaryText(const Counters& counters, bool dryRun) {
   return text;
 }
 
-int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Counters* result) {
-  Counters counters;
-  std::string cleanDir;
+namespace {
+
+// Holds the engine's reports back while the run erases index files, so that
+// a file that cannot be erased does not end the program before the others
+// are gone. Release() says whether a report was held back; Report() makes
+// it, Drop() forgets it and puts the engine's status back as it was.
+class HeldReports {
+ public:
+  explicit HeldReports(kestrel::Engine& engine)
+      : engine_(engine), autoReport_(engine.AutoReport), code_(engine.ErrorCode), text_(engine.TakeErrorText()) {
+    engine_.AutoReport = false;
+  }
+  ~HeldReports() { engine_.AutoReport = autoReport_; }
+  HeldReports(const HeldReports&) = delete;
+  HeldReports& operator=(const HeldReports&) = delete;
+
+  bool Release() {
+    engine_.AutoReport = autoReport_;
+    return !engine_.ErrorText.empty();
+  }
+  void Report() { engine_.ReportError(); }
+  void Drop() {
+    engine_.ErrorCode = code_;
+    engine_.ErrorText = text_;
+  }
+
+ private:
+  kestrel::Engine& engine_;
+  bool autoReport_;
+  uint16_t code_;
+  std::string text_;
+};
+
+class Run {
+ public:
+  Run(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, bool* erased)
+      : engine_(engine), ui_(ui), options_(options), erased_(*erased) {}
+
+  int Clean(const DialogResult& dialog, Counters* result) {
+    cleanDir_ = dialog.directory;
+    RefuseWrongTables(dialog.entries);
+    ui_.SetBusyCursor();
+    ScrubOptions scrub;
+    scrub.dryRun = options_.dryRun;
+    scrub.progress = [this](int32_t done, int32_t total) { ui_.TableProgress(done, total); };
+    scrub.stop = options_.stop;
+    for (const FileEntry& entry : dialog.entries) {
+      if (!entry.selected) continue;
+      if (Stopped()) break;
+      ui_.ShowProgress("Cleaning " + entry.name + " database...");
+      ui_.SetBusyCursor();
+      ui_.ProcessEvents();
+      if (options_.repaired) {
+        scrub.repaired = [this, &entry](const FieldRepair& r) { options_.repaired(entry.name, r); };
+      }
+      scrub.beforeFirstWrite = [this, &entry] { BeforeFirstWrite(entry.name); };
+      const Counters before = counters_;
+      ScrubTable(engine_, JoinPath(cleanDir_, entry.name), counters_, scrub);
+      if (options_.tableDone) {
+        options_.tableDone(entry.name, Counters{counters_.ZeroesFixed - before.ZeroesFixed,
+                                                counters_.RecordsFixed - before.RecordsFixed});
+      }
+      if (result) *result = counters_;
+    }
+    // A run stopped before its first write leaves the directory as it was.
+    const bool interrupted = Stopped();
+    if (!interrupted || written_) EraseIndexes(true);
+    ui_.HideProgress();
+    ui_.ProcessEvents();
+    if (result) *result = counters_;
+    if (interrupted) return kExitInterrupted;
+    ui_.ShowSummary(SummaryText(counters_, options_.dryRun), kAppTitle);
+    return 0;
+  }
+
+ private:
+  bool Stopped() const { return options_.stop && options_.stop->load(); }
+
+  // Every selected table is checked before the first is opened: the engine
+  // would open another file (or none) in the place of one of them, and the
+  // user must not find a file repaired that nobody chose.
+  void RefuseWrongTables(const std::vector<FileEntry>& entries) {
+    for (const FileEntry& entry : entries) {
+      if (!entry.selected) continue;
+      const std::string path = JoinPath(cleanDir_, entry.name);
+      const std::string problem = UsePathProblem(engine_, path);
+      if (!problem.empty()) {
+        throw RunHalted("Cannot clean " + path + ": " + problem + ". No table was touched.", kExitWrongTable);
+      }
+    }
+  }
+
+  // The table's own preparation first (its backup), then, before the run's
+  // first byte is written, the index files.
+  void BeforeFirstWrite(const std::string& table) {
+    if (options_.beforeFirstWrite) options_.beforeFirstWrite(table);
+    if (written_) return;
+    EraseIndexes(false, table);
+    written_ = erased_ = true;
+  }
+
+  // Erases every index file of the directory that can be erased, after the
+  // front end has saved them all. At the end of the run (`last`), one that
+  // cannot be erased is then reported by the engine's own erase report.
+  void EraseIndexes(bool last, const std::string& table = std::string()) {
+    const std::string mask = kestrel::Cut(JoinPath(cleanDir_, "*.ndx"), kestrel::kMaxText);
+    std::vector<std::string> before;
+    // A directory that cannot be listed is left as it is, as the engine's
+    // erase leaves it: nothing may go that was not first handed to be saved.
+    if (ReadFileList(engine_.platform(), cleanDir_, "*.ndx", &before) != 0) return;
+    if (options_.dryRun) {
+      for (const auto& name : before) Tell(name, IndexOutcome::WouldErase);
+      return;
+    }
+    std::vector<std::string> unsaved;
+    for (const auto& name : before) {
+      if (saved_.insert(name).second) unsaved.push_back(name);
+    }
+    if (options_.saveIndexes && !unsaved.empty()) options_.saveIndexes(cleanDir_, unsaved, table);
+    HeldReports held(engine_);
+    engine_.EraseFiles(mask);
+    const bool failed = held.Release();
+    std::vector<std::string> after;
+    ReadFileList(engine_.platform(), cleanDir_, "*.ndx", &after);
+    for (const auto& name : before) {
+      const bool left = std::find(after.begin(), after.end(), name) != after.end();
+      if (!left) Tell(name, IndexOutcome::Erased);
+      if (left && last) Tell(name, IndexOutcome::NotErased);
+    }
+    if (failed && last) {
+      held.Report();
+      return;
+    }
+    // Before the run's first write a file that cannot go is not reported:
+    // the end of the run tries again and reports what is left.
+    held.Drop();
+    if (last && options_.indexesDone) options_.indexesDone(cleanDir_, counters_);
+  }
+
+  void Tell(const std::string& name, IndexOutcome outcome) {
+    if (options_.indexDone) options_.indexDone(name, outcome);
+  }
+
+  kestrel::Engine& engine_;
+  RunUi& ui_;
+  const RunOptions& options_;
+  Counters counters_;
+  std::string cleanDir_;
+  bool written_ = false;         // the run's first write is behind it
+  bool& erased_;                 // and so are the index files
+  std::set<std::string> saved_;  // index files handed to saveIndexes
+};
+
+// The run; `erased` tells whoever reports a failure whether the index files
+// went before it.
+int CleanUp(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Counters* result, bool* erased) {
   struct Finally {
     RunUi& ui;
     ~Finally() {
@@ -54,67 +208,35 @@ int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Co
     }
   } finally{ui};
 
-  DialogResult dialog = ui.ShowSelectionDialog();
-  if (dialog.ok && !dialog.entries.empty()) cleanDir = dialog.directory;
-  if (cleanDir.empty()) return 0;
+  const DialogResult dialog = ui.ShowSelectionDialog();
+  // An empty list means no run, also after OK.
+  if (!dialog.ok || dialog.entries.empty() || dialog.directory.empty()) return 0;
+  return Run(engine, ui, options, erased).Clean(dialog, result);
+}
 
-  ui.SetBusyCursor();
-  ScrubOptions scrub;
-  scrub.dryRun = options.dryRun;
-  scrub.progress = [&ui](int32_t done, int32_t total) { ui.TableProgress(done, total); };
-  scrub.stop = options.stop;
-  auto stopped = [&options] { return options.stop && *options.stop; };
-  for (const FileEntry& entry : dialog.entries) {
-    if (!entry.selected) continue;
-    if (stopped()) break;
-    ui.ShowProgress("Cleaning " + entry.name + " database...");
-    ui.SetBusyCursor();
-    ui.ProcessEvents();
-    if (options.repaired) {
-      scrub.repaired = [&options, &entry](const FieldRepair& r) { options.repaired(entry.name, r); };
-    }
-    if (options.beforeFirstWrite) {
-      scrub.beforeFirstWrite = [&options, &entry] { options.beforeFirstWrite(entry.name); };
-    }
-    const Counters before = counters;
-    ScrubTable(engine, JoinPath(cleanDir, entry.name), counters, scrub);
-    if (options.tableDone) {
-      options.tableDone(
-          entry.name, Counters{counters.ZeroesFixed - before.ZeroesFixed, counters.RecordsFixed - before.RecordsFixed});
-    }
-    if (result) *result = counters;
-  }
-  // A run stopped before its first write keeps the index files: they still
-  // match their tables.
-  const bool interrupted = stopped();
-  if (!interrupted || (!options.dryRun && counters.ZeroesFixed > 0)) {
-    if (options.eraseIndexes) {
-      options.eraseIndexes(cleanDir, counters);
-    } else if (!options.dryRun) {
-      engine.EraseFiles(kestrel::Cut(JoinPath(cleanDir, "*.ndx"), kestrel::kMaxText));
-    }
-  }
-  ui.HideProgress();
-  ui.ProcessEvents();
-  if (result) *result = counters;
-  if (interrupted) return kExitInterrupted;
-  ui.ShowSummary(SummaryText(counters, options.dryRun), kAppTitle);
-  return 0;
+}  // namespace
+
+int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Counters* result) {
+  bool erased = false;
+  return CleanUp(engine, ui, options, result, &erased);
 }
 
 int RunProgram(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Counters* result) {
+  bool erased = false;
+  auto kept = [&erased] {
+    return std::string(". Tables cleaned before it keep their repairs; ") +
+           (erased ? "the index files were erased before the first repair." : "no index file was erased.");
+  };
   try {
-    return CleanUpRun(engine, ui, options, result);
+    return CleanUp(engine, ui, options, result, &erased);
   } catch (const RunHalted& e) {
     ui.ShowFatalError(e.what());
     return e.status();
   } catch (const kestrel::EInOutError& e) {
-    ui.ShowFatalError(std::string("The run was stopped by an input/output error: ") + e.what() +
-                      ". Tables cleaned before it keep their repairs; no index file was erased.");
+    ui.ShowFatalError(std::string("The run was stopped by an input/output error: ") + e.what() + kept());
     return kExitIoError;
   } catch (const std::exception& e) {
-    ui.ShowFatalError(std::string("The run was stopped by an unexpected error: ") + e.what() +
-                      ". Tables cleaned before it keep their repairs; no index file was erased.");
+    ui.ShowFatalError(std::string("The run was stopped by an unexpected error: ") + e.what() + kept());
     return kExitSoftware;
   }
 }

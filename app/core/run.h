@@ -3,6 +3,7 @@
 // program and the tests drive the same code.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -24,6 +25,9 @@ constexpr int kExitIoError = 74;
 constexpr int kExitSoftware = 70;
 // A run stopped on the user's request (Ctrl+C): 128 + SIGINT, as a shell has it.
 constexpr int kExitInterrupted = 130;
+// A table the run refuses to hand to the engine, which would open another
+// file (or none) under its path: nothing is touched (EX_NOINPUT).
+constexpr int kExitWrongTable = 66;
 
 // Thrown by a front end's hook to end the run with its own message and exit
 // status, for a failure that is the front end's and not the engine's.
@@ -97,12 +101,15 @@ struct ScrubOptions {
   // with the records done so far.
   // (Records without NULs change nothing, so a run of them is passed whole
   // before the flag is read again.)
-  const volatile bool* stop = nullptr;
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // Replaces every NUL byte of every field of the table at `path` by a blank,
 // in place, through the engine's public operations, and counts them.
 void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters, const ScrubOptions& options = {});
+
+// What became of one index file.
+enum class IndexOutcome { Erased, WouldErase, NotErased };
 
 struct RunOptions {
   bool dryRun = false;  // nothing written, nothing erased
@@ -110,18 +117,22 @@ struct RunOptions {
   // leave these unset and the run is the same without them.
   std::function<void(const std::string& table, const FieldRepair&)> repaired;
   std::function<void(const std::string& table, const Counters& counts)> tableDone;
-  // Takes the place of the erase of the directory's *.ndx files, and is
-  // called in a dry run too (with `dryRun` set, to say what would go).
-  std::function<void(const std::string& directory, const Counters& counts)> eraseIndexes;
   // Called just before the first write to a table (see ScrubOptions).
   std::function<void(const std::string& table)> beforeFirstWrite;
+  // The directory's index files, all of them, before any is erased: just
+  // before the run's first write (`table` is the table about to be written)
+  // or, in a run that wrote nothing, at its end (`table` empty). A throw
+  // stops the run with nothing erased and nothing more written.
+  std::function<void(const std::string& directory, const std::vector<std::string>& names, const std::string& table)>
+      saveIndexes;
+  // Each index file erased, that would be (dry run), or that could not be.
+  std::function<void(const std::string& name, IndexOutcome outcome)> indexDone;
+  // After the index files at the end of a run (not a dry run), with its counts.
+  std::function<void(const std::string& directory, const Counters& counts)> indexesDone;
   // Read after each record and before each table: when set, the run closes
   // the table after the record being worked on, cleans no further table,
-  // shows no summary and returns kExitInterrupted. The index files are
-  // erased only when a byte was repaired before the stop: those repairs may
-  // have changed indexed keys, while a run stopped before its first write
-  // leaves the directory as it found it.
-  const volatile bool* stop = nullptr;
+  // shows no summary and returns kExitInterrupted.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // Directory + separator + name, by plain concatenation.
@@ -139,8 +150,21 @@ std::string UsePathProblem(kestrel::Engine& engine, const std::string& path);
 std::string SummaryText(const Counters& counters, bool dryRun);
 
 // The whole run: dialog, scrub of each selected entry, index erase, summary.
-// Returns the exit code of a normal end (0), or kExitInterrupted. Engine errors end the process
-// through the engine's report; exceptions pass to the caller.
+//
+// The index files of the directory go just before the run's first write (an
+// index that no longer matches its table must not outlive a halt, a signal
+// or a power cut after it), every erasable one; a run that writes nothing
+// erases them at its end. At the end every erasable one is gone before a
+// file that cannot be erased is reported ("Could not erase N files like
+// DIR/*.ndx", code 5). A run stopped before its first write erases nothing.
+//
+// A table whose path the engine would not open as itself (see
+// UsePathProblem) stops the run before any table is opened: RunHalted with
+// kExitWrongTable.
+//
+// Returns the exit code of a normal end (0), or kExitInterrupted. Engine
+// errors end the process through the engine's report; exceptions pass to the
+// caller.
 int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options = {}, Counters* result = nullptr);
 
 // CleanUpRun, with an exception that ends it shown through the UI: returns

@@ -49,6 +49,8 @@ class Walk {
   Walk(kestrel::Engine& engine, Counters& counters, const ScrubOptions& options)
       : engine_(engine), counters_(counters), options_(options) {}
 
+  bool Written() const { return written_; }
+
   void Run() {
     total_ = options_.progress ? engine_.RecCount() : 0;
     LearnLayout();
@@ -63,7 +65,7 @@ class Walk {
       }
       ScrubRecord();
       if (options_.progress) options_.progress(engine_.RecNo(), total_);
-      if (options_.stop && *options_.stop) break;
+      if (Stopped()) break;
       engine_.SKIP(1);
     }
   }
@@ -181,7 +183,7 @@ class Walk {
           due = e + 1;
         }
         ++counters_.RecordsFixed;
-        if (options_.stop && *options_.stop) {
+        if (Stopped()) {
           writeDue();
           if (options_.progress) options_.progress(r, total_);
           return false;
@@ -193,7 +195,7 @@ class Walk {
       writeDue();
       throw;
     }
-    return !(options_.stop && *options_.stop);
+    return !Stopped();
   }
 
   // Writes the first `due` repairs of the view in one write. Should that
@@ -226,6 +228,8 @@ class Walk {
       options_.repaired(FieldRepair{record, field, name_, zeroes});
     }
   }
+
+  bool Stopped() const { return options_.stop && options_.stop->load(std::memory_order_relaxed); }
 
   void BeforeWrite() {
     if (!written_ && options_.beforeFirstWrite) options_.beforeFirstWrite();
@@ -261,7 +265,11 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
       ForcedMode mode(engine, options.dryRun);
       engine.USE(path + " EXCLUSIVE");
     }
-    Walk(engine, counters, options).Run();
+    Walk walk(engine, counters, options);
+    walk.Run();
+    // A table is done when its repairs are on the disk, not in the system's
+    // cache: the report that says so must outlast a power cut.
+    if (walk.Written()) engine.Commit();
   } catch (...) {
     cleanUp();
     throw;

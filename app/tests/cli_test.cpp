@@ -51,11 +51,6 @@ apptest::ProcessResult CliHere(kestrel::Platform& platform, std::vector<std::str
   return r;
 }
 
-std::string Upper(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // A table of two fields with the given records, and what the scrub makes of
 // such bytes: every NUL after the header a blank.
 std::string Table(const std::vector<std::string>& records, uint32_t count = 0) {
@@ -165,9 +160,9 @@ TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Database(s) are cleaned up! Fixed 22 zeroes in 3 records\n");
   EXPECT_EQ(r.err,
-            "Cleaning all.dbf database...\nall.dbf: 17 zeroes in 1 records\nCleaning B.DBF database...\n"
-            "B.DBF: 5 zeroes in 2 records\nCleaning clean.dbf database...\nclean.dbf: 0 zeroes in 0 records\n"
-            "Cleaning empty.dbf database...\nempty.dbf: 0 zeroes in 0 records\nErased x.ndx\nErased Y.NDX\n"
+            "Cleaning all.dbf database...\nErased x.ndx\nErased Y.NDX\nall.dbf: 17 zeroes in 1 records\n"
+            "Cleaning B.DBF database...\nB.DBF: 5 zeroes in 2 records\nCleaning clean.dbf database...\n"
+            "clean.dbf: 0 zeroes in 0 records\nCleaning empty.dbf database...\nempty.dbf: 0 zeroes in 0 records\n"
             "Left Z.CDX in place: its application must rebuild it\n");
   EXPECT_EQ(testkit::ReadFile(dir.File("all.dbf")), Blanked(allBytes, 32 + 5 * 32 + 1));
   EXPECT_EQ(testkit::ReadFile(dir.File("B.DBF")), Blanked(kDamaged));
@@ -205,14 +200,17 @@ TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
   EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
 }
 
-// b.dbf cannot be cleaned: the run halts there with the engine's code, a.dbf
-// stays repaired, c.dbf and the index files are not reached.
+// Broken.dbf cannot be cleaned: the run halts there with the engine's code,
+// a.dbf stays repaired, c.dbf is not reached, and the index files went
+// before a.dbf's first repair, so that none is left beside it. The report
+// names the table as it is on disk, also when DIRECTORY was typed in
+// another case where case tells files apart.
 TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
   struct Case {
     std::string what;
     std::string bytes;
     int status;
-    std::string report;  // after "Program halted.\n"; NAME stands for b.dbf's path
+    std::string report;  // after "Program halted.\n"; NAME stands for Broken.dbf's path
     std::function<void(const std::string&)> prepare;
   };
   testkit::DbfLayout wide;  // its unpacked record would need more than 64 KB
@@ -237,23 +235,28 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
     SCOPED_TRACE(c.what);
     testkit::TempDir dir;
     dir.Write("a.dbf", kDamaged);
-    const std::string b = dir.Write("b.dbf", c.bytes);
+    const std::string b = dir.Write("Broken.dbf", c.bytes);
     dir.Write("c.dbf", kDamaged);
     dir.Write("x.ndx", "index");
     if (c.prepare) c.prepare(b);
-    auto r = Cli({dir.path()});
+    std::string typed = dir.path();
+    if (kestrel::HostPathStyle() == kestrel::PathStyle::Posix) {
+      for (char& ch : typed) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    }
+    auto r = Cli({typed});
     holder.reset();
     std::string report = c.report;
-    report.replace(report.find("NAME"), 4, Upper(b));
+    report.replace(report.find("NAME"), 4, testkit::EngineText(b));
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "Cleaning a.dbf database...\na.dbf: 5 zeroes in 2 records\nCleaning b.dbf database...\n"
-              "Program halted.\n" +
-                  report);
+    EXPECT_EQ(
+        r.err,
+        "Cleaning a.dbf database...\nErased x.ndx\na.dbf: 5 zeroes in 2 records\nCleaning Broken.dbf database...\n"
+        "Program halted.\n" +
+            report);
     EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
     EXPECT_EQ(testkit::ReadFile(dir.File("c.dbf")), kDamaged);
-    EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
+    EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
     // The records before the failure stay repaired.
     if (c.status == 213) {
       EXPECT_EQ(testkit::ReadFile(b), Blanked(truncated.substr(0, 105)) + truncated.substr(105));
@@ -261,23 +264,25 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
   }
 }
 
+// A read-only index file among writable ones: every writable one goes
+// before the first repair; at the end the one left is named and the engine's
+// erase reports it.
 TEST(Cli, AnIndexThatCannotBeErasedHaltsAfterTheRepairs) {
   testkit::TempDir dir;
   dir.Write("a.dbf", kDamaged);
-  dir.Write("x.ndx", "index");
-  dir.Write("y.ndx", "index");
-  testkit::SetReadOnly(dir.File("x.ndx"), true);
+  for (const char* n : {"a1.ndx", "b2.ndx", "c3.ndx"}) dir.Write(n, "index");
+  testkit::SetReadOnly(dir.File("b2.ndx"), true);
   auto r = Cli({dir.path()});
   EXPECT_EQ(r.status, 5);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(
-      r.err,
-      "Cleaning a.dbf database...\na.dbf: 5 zeroes in 2 records\nProgram halted.\nError # 5 (File access denied)\n"
-      "Error erasing " +
-          dir.File("x.ndx") + "\n");
+  EXPECT_EQ(r.err,
+            "Cleaning a.dbf database...\nErased a1.ndx\nErased c3.ndx\na.dbf: 5 zeroes in 2 records\n"
+            "Could not erase b2.ndx\nProgram halted.\nError # 5 (File access denied)\nCould not erase 1 files like " +
+                dir.File("*.ndx") + "\n");
   EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
-  EXPECT_TRUE(testkit::FileExists(dir.File("x.ndx")));
-  EXPECT_TRUE(testkit::FileExists(dir.File("y.ndx")));  // the run stops at the first that cannot go
+  EXPECT_FALSE(testkit::FileExists(dir.File("a1.ndx")));
+  EXPECT_TRUE(testkit::FileExists(dir.File("b2.ndx")));
+  EXPECT_FALSE(testkit::FileExists(dir.File("c3.ndx")));
 }
 
 // --check asks without changing anything: 1 with damage, 0 without; --list
@@ -412,12 +417,93 @@ TEST(Cli, AFailingBackupStopsBeforeTheOriginalIsTouched) {
   }
 }
 
+// The index files are backed up all before any is erased, just before the
+// run's first write: a collision on the second of three stops the run with
+// nothing written to the tables and nothing erased.
+TEST(Cli, ABackupCollisionOnAnIndexFileStopsBeforeAnythingIsWrittenOrErased) {
+  testkit::TempDir dir;
+  testkit::TempDir place;
+  dir.Write("a.dbf", kDamaged);
+  for (const char* n : {"x1.ndx", "x2.ndx", "x3.ndx"}) dir.Write(n, "index");
+  place.Write("x2.ndx", "an older copy");
+  auto r = Cli({"-b", place.path(), dir.path()});
+  EXPECT_EQ(r.status, 73);
+  EXPECT_EQ(r.err, "Cleaning a.dbf database...\ndbfclean-cli: the backup " + place.File("x2.ndx") +
+                       " exists already, and a backup never replaces a file; stopped before changing a.dbf (tables "
+                       "cleaned before it keep their repairs; no index file was erased)\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), kDamaged);
+  for (const char* n : {"x1.ndx", "x2.ndx", "x3.ndx"}) EXPECT_EQ(testkit::ReadFile(dir.File(n)), "index") << n;
+  EXPECT_EQ(testkit::ReadFile(place.File("x2.ndx")), "an older copy");
+}
+
 #ifndef _WIN32
-// Ctrl+C in the middle of a large table: the run stops after the record being
-// worked on, every record before the stop is repaired, every one after it and
-// the next table are as they were, and the index files go (the repairs so
-// far may have changed indexed keys).
-TEST(Cli, CtrlCStopsAfterTheRecordAndKeepsEveryRepairSoFar) {
+// The copy is written through the descriptor its exclusive creation gave:
+// a symbolic link put in its place meanwhile is never followed, and the run
+// stops before the table is touched.
+TEST(Cli, ABackupReplacedByALinkWhileItIsWrittenStopsTheRun) {
+  testkit::TempDir dir;
+  testkit::TempDir place;
+  testkit::TempDir elsewhere;
+  dir.Write("a.dbf", kDamaged);
+  const std::string victim = elsewhere.Write("victim", "precious");
+  testkit::RecordingPlatform platform;
+  platform.afterCreate = [&](const std::string& path) {
+    fs::remove(path);
+    fs::create_symlink(victim, path);
+  };
+  auto r = CliHere(platform, {"-b", place.path(), dir.path()});
+  EXPECT_EQ(r.status, 73);
+  EXPECT_EQ(r.err, "Cleaning a.dbf database...\ndbfclean-cli: the backup " + place.File("a.dbf") +
+                       " was replaced by another file while it was written; stopped before changing a.dbf (tables "
+                       "cleaned before it keep their repairs; no index file was erased)\n");
+  EXPECT_EQ(testkit::ReadFile(victim), "precious");
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), kDamaged);
+}
+
+// A request to stop from outside -- Ctrl+C, SIGTERM, SIGHUP -- in the
+// middle of a large table: the run stops after the record being worked on,
+// every record before the stop is repaired, every one after it and the next
+// table are as they were, the index files went before the first repair, and
+// the status tells the signal.
+TEST(Cli, ASignalStopsAfterTheRecordAndKeepsEveryRepairSoFar) {
+  testkit::TempDir dir;
+  const int n = 1000000;
+  const std::string record(" \0\0ab  1", 8);
+  const std::string table = Table(std::vector<std::string>(n, record));
+  for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
+    SCOPED_TRACE(signal);
+    dir.Write("big.dbf", table);
+    dir.Write("next.dbf", kDamaged);
+    dir.Write("x.ndx", "index");
+    bool sent = false;
+    auto r = apptest::RunProcess({DBFCLEAN_CLI, dir.path()}, [&, sig = signal](pid_t child, const std::string& err) {
+      if (!sent && err.find("Cleaning big.dbf database...\n") != std::string::npos) sent = kill(child, sig) == 0;
+    });
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(r.status, status);
+    long long zeroes = 0, done = 0;
+    ASSERT_EQ(std::sscanf(r.out.c_str(), "Interrupted: fixed %lld zeroes in %lld records\n", &zeroes, &done), 2)
+        << r.out;
+    ASSERT_GT(done, 0);
+    ASSERT_LT(done, n);
+    EXPECT_EQ(zeroes, 2 * done);
+    const std::string counts = std::to_string(zeroes) + " zeroes in " + std::to_string(done) + " records";
+    EXPECT_EQ(r.out, "Interrupted: fixed " + counts + "\n");
+    EXPECT_EQ(r.err, "Cleaning big.dbf database...\nErased x.ndx\nbig.dbf: " + counts + "\nInterrupted after record " +
+                         std::to_string(done) + " of " + std::to_string(n) +
+                         " of big.dbf; the repairs so far are on disk.\n");
+    const size_t header = 32 + 2 * 32 + 1;
+    const size_t cut = header + static_cast<size_t>(done) * record.size();
+    const std::string expected = Blanked(table.substr(0, cut)) + table.substr(cut);
+    EXPECT_TRUE(testkit::ReadFile(dir.File("big.dbf")) == expected);
+    EXPECT_EQ(testkit::ReadFile(dir.File("next.dbf")), kDamaged);
+    EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
+  }
+}
+
+// Killed in mid-table, with no chance to clean up: the repairs on disk are a
+// prefix of the table, and no index file is left beside them.
+TEST(Cli, AKilledRunLeavesNoIndexFileBesideItsRepairs) {
   testkit::TempDir dir;
   const int n = 1000000;
   const std::string record(" \0\0ab  1", 8);
@@ -427,26 +513,69 @@ TEST(Cli, CtrlCStopsAfterTheRecordAndKeepsEveryRepairSoFar) {
   dir.Write("x.ndx", "index");
   bool sent = false;
   auto r = apptest::RunProcess({DBFCLEAN_CLI, dir.path()}, [&](pid_t child, const std::string& err) {
-    if (!sent && err.find("Cleaning big.dbf database...\n") != std::string::npos) sent = kill(child, SIGINT) == 0;
+    if (!sent && err.find("Erased x.ndx\n") != std::string::npos) sent = kill(child, SIGKILL) == 0;
   });
   ASSERT_TRUE(sent);
-  EXPECT_EQ(r.status, 130);
-  long long zeroes = 0, done = 0;
-  ASSERT_EQ(std::sscanf(r.out.c_str(), "Interrupted: fixed %lld zeroes in %lld records\n", &zeroes, &done), 2) << r.out;
-  ASSERT_GT(done, 0);
-  ASSERT_LT(done, n);
-  EXPECT_EQ(zeroes, 2 * done);
-  const std::string counts = std::to_string(zeroes) + " zeroes in " + std::to_string(done) + " records";
-  EXPECT_EQ(r.out, "Interrupted: fixed " + counts + "\n");
-  EXPECT_EQ(r.err, "Cleaning big.dbf database...\nbig.dbf: " + counts + "\nErased x.ndx\nInterrupted after record " +
-                       std::to_string(done) + " of " + std::to_string(n) +
-                       " of big.dbf; the repairs so far are on disk.\n");
+  EXPECT_EQ(r.status, -1);  // died by the signal
+  const std::string after = testkit::ReadFile(dir.File("big.dbf"));
   const size_t header = 32 + 2 * 32 + 1;
-  const size_t cut = header + static_cast<size_t>(done) * record.size();
-  const std::string expected = Blanked(table.substr(0, cut)) + table.substr(cut);
-  EXPECT_TRUE(testkit::ReadFile(dir.File("big.dbf")) == expected);
-  EXPECT_EQ(testkit::ReadFile(dir.File("next.dbf")), kDamaged);
+  size_t repaired = 0;
+  while (repaired < static_cast<size_t>(n) && after.compare(header + repaired * 8, 8, "   ab  1") == 0) {
+    ++repaired;
+  }
+  const size_t cut = header + repaired * record.size();
+  EXPECT_TRUE(after == Blanked(table.substr(0, cut)) + table.substr(cut)) << repaired << " records repaired";
   EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
+}
+
+// A closed output pipe never stops a repair part-way: what could not be
+// printed is dropped, and the status is the run's.
+TEST(Cli, AClosedOutputPipeDoesNotStopTheRun) {
+  testkit::TempDir dir;
+  const std::string big = Table(std::vector<std::string>(300000, std::string(" \0\0ab  1", 8)));
+  dir.Write("a.dbf", big);
+  dir.Write("b.dbf", kDamaged);
+  dir.Write("c.dbf", kDamaged);
+  dir.Write("x.ndx", "index");
+  auto r = apptest::RunProcess(
+      {"/bin/bash", "-c", "\"$0\" \"$1\" 2>&1 | head -1; exit \"${PIPESTATUS[0]}\"", DBFCLEAN_CLI, dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Cleaning a.dbf database...\n");
+  EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(big));
+  EXPECT_EQ(testkit::ReadFile(dir.File("b.dbf")), Blanked(kDamaged));
+  EXPECT_EQ(testkit::ReadFile(dir.File("c.dbf")), Blanked(kDamaged));
+  EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
+}
+
+// Names are printed with their control characters escaped, so that every
+// line stays one line, a --list line has exactly four columns and nothing
+// reaches the terminal as a command; the halting report is printed as the
+// engine builds it, and when quiet a halt is still preceded by the line of
+// its table.
+TEST(Cli, NamesArePrintedWithControlCharactersEscaped) {
+  testkit::TempDir dir;
+  testkit::DbfLayout odd;
+  odd.fields = {{"N\x1b[7", 'C', 2}};
+  odd.records = {std::string(" \0x", 3)};
+  dir.Write("new\nline.dbf", testkit::BuildDbf(odd));
+  dir.Write("tab\there.dbf", kDamaged);
+  dir.Write("back\\slash.dbf", Table({}));
+  auto r = Cli({"--list", dir.path()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "new\\nline.dbf\t1\tN\\033[7\t1\ntab\\there.dbf\t1\tNAME\t2\ntab\\there.dbf\t2\tQTY\t3\n"
+            "Database(s) are cleaned up! Fixed 6 zeroes in 3 records\n");
+  EXPECT_EQ(r.err,
+            "Cleaning back\\\\slash.dbf database...\nback\\\\slash.dbf: 0 zeroes in 0 records\n"
+            "Cleaning new\\nline.dbf database...\nnew\\nline.dbf: 1 zeroes in 1 records\n"
+            "Cleaning tab\\there.dbf database...\ntab\\there.dbf: 5 zeroes in 2 records\n");
+
+  const std::string bad = dir.Write("z\x1b]0;title\x07.dbf", "not a table");
+  r = Cli({"-q", dir.path()});
+  EXPECT_EQ(r.status, 210);
+  EXPECT_EQ(r.err,
+            "Cleaning z\\033]0;title\\007.dbf database...\nProgram halted.\nError # 210 (Not a dBASE data file)\n" +
+                bad + " is not a dBASE database. (Prolog is less than 32 bytes) [USE/OpenDBF]\n");
 }
 #endif
 

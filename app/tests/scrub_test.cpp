@@ -3,6 +3,7 @@
 // them on every way out.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -108,10 +109,9 @@ TEST(ScrubTable, HugeHeaderCountRepairsWhatIsThereThenReportsTheEnd) {
   EXPECT_EQ(counters.ZeroesFixed, 2);
   EXPECT_EQ(testkit::ReadFile(path), Blanked(before, 32 + 32 + 1));
   ASSERT_EQ(platform.halts.size(), 1u);
-  std::string name = path;
-  for (auto& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(platform.halts[0].text,
-            kestrel::Cut("Error # 213 (End of file found unexpectedly)\r\nFile:  " + name + "  [GetDbfRecord]", 255));
+  EXPECT_EQ(platform.halts[0].text, kestrel::Cut("Error # 213 (End of file found unexpectedly)\r\nFile:  " +
+                                                     testkit::EngineText(path) + "  [GetDbfRecord]",
+                                                 255));
 }
 
 #ifndef _WIN32
@@ -286,7 +286,7 @@ TEST(ScrubTable, HooksReportRepairsAnnounceTheFirstWriteAndStop) {
   kestrel::Engine engine(platform);
   std::vector<std::string> seen;
   int announced = 0;
-  volatile bool stop = false;
+  std::atomic<bool> stop = false;
   dbfclean::ScrubOptions options;
   options.repaired = [&](const dbfclean::FieldRepair& r) {
     seen.push_back(std::to_string(r.record) + " " + std::to_string(r.field) + " " + r.name + " " +

@@ -1,7 +1,9 @@
 // Host-independent pieces of the platform layer: the Windows full-path and
-// wildcard rules as plain text functions, the OEM to ANSI table, and the
-// mapping from POSIX locale names to Windows language identifiers. Both
-// implementations use them, and the tests run them on every host.
+// wildcard rules as plain text functions, the OEM to ANSI table, the mapping
+// from POSIX locale names to Windows language identifiers, and the copy of a
+// file's bytes. Both implementations use them, and the tests run them on
+// every host.
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -17,6 +19,34 @@ PathStyle HostPathStyle() {
 #endif
 }
 
+char PathSeparator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
+
+char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
+std::string WithNewlines(const std::string& text) {
+  std::string lines;
+  lines.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool pair =
+        i + 1 < text.size() && ((text[i] == '\r' && text[i + 1] == '\n') || (text[i] == '\n' && text[i + 1] == '\r'));
+    if (pair) {
+      lines += '\n';
+      ++i;
+    } else {
+      lines += text[i];
+    }
+  }
+  return lines;
+}
+
 namespace {
 
 bool IsSeparator(char c, PathStyle style) {
@@ -30,8 +60,29 @@ bool IsDriveLetter(const std::string& s) {
 
 }  // namespace
 
+uint16_t CopyWholeFile(File& from, File& to) {
+  uint64_t size = 0;
+  uint16_t rc = from.Size(&size);
+  std::vector<char> buffer(std::min<uint64_t>(size, 256 * 1024));
+  for (uint64_t at = 0; rc == 0 && at < size;) {
+    const auto want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - at));
+    size_t got = 0;
+    size_t written = 0;
+    rc = from.Seek(at);
+    if (rc == 0) rc = from.Read(buffer.data(), want, &got);
+    if (rc == 0 && got == 0) rc = oserr::DiskReadError;  // it ended before its size
+    if (rc == 0) rc = to.Write(buffer.data(), got, &written);
+    if (rc == 0 && written < got) rc = oserr::DiskWriteError;
+    at += written;
+  }
+  FileTime time = 0;
+  if (rc == 0) rc = from.ModifiedTime(&time);
+  if (rc == 0) rc = to.SetModifiedTime(time);
+  return rc;
+}
+
 std::string ResolveFullPath(const std::string& path, const std::string& currentDir, PathStyle style) {
-  const char sep = style == PathStyle::Windows ? '\\' : '/';
+  const char sep = PathSeparator(style);
   std::string root;  // "C:\", "\\server\share\" or "/"
   std::string rest;  // what follows the root, still to be normalised
   if (style == PathStyle::Windows) {
@@ -115,11 +166,10 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
 
 bool MaskMatches(const std::string& mask, const std::string& name) {
   if (mask == "*.*" || mask == "*") return true;
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
   // Iterative glob with one backtrack point for the last "*".
   size_t m = 0, n = 0, starM = std::string::npos, starN = 0;
   while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || lower(mask[m]) == lower(name[n]))) {
+    if (m < mask.size() && (mask[m] == '?' || FoldCase(mask[m]) == FoldCase(name[n]))) {
       ++m;
       ++n;
     } else if (m < mask.size() && mask[m] == '*') {

@@ -1,5 +1,6 @@
-// Opening a table file into a descriptor, closing it, and closing the table
-// of the current work area with everything it owns.
+// Opening a table file into a descriptor, closing it, closing the table of
+// the current work area with everything it owns, and the two whole-file
+// operations on an open table: writing it to the disk and copying it.
 #include "kestrel/engine.h"
 
 namespace kestrel {
@@ -7,6 +8,9 @@ namespace kestrel {
 void Engine::OpenDbf(TableDescriptor& d) {
   d.FileName = DefaultExtension(d.FileName, "dbf");
   const std::string openName = d.OpenName.empty() ? d.FileName : DefaultExtension(d.OpenName, "dbf");
+  // Where case tells files apart, a text that names the table names the file
+  // opened, spelled as it is on disk; an upper-cased path would be another.
+  if (HostPathStyle() == PathStyle::Posix && !d.OpenName.empty()) d.FileName = platform_.PathOnDisk(openName);
   ErrorCode = platform_.OpenFile(openName, FileMode, &d.DataFile);
   if (ErrorCode != 0) {
     d.DataFile.reset();
@@ -45,6 +49,23 @@ void Engine::CloseDbf(TableDescriptor& d) {
   d.Window.Valid = false;
   std::vector<uint8_t>().swap(d.Window.Bytes);
   if (ErrorCode != 0) SetError(ErrorCode, "File:  " + d.FileName + " [CloseDbf(" + d.FileName + ")]");
+}
+
+void Engine::Commit() {
+  ErrorCode = 0;
+  if (NoDatabaseInUse("Commit")) return;
+  TableDescriptor& d = *CurrentTable();
+  if (d.IsVirtual || !d.DataFile) return;
+  ErrorCode = d.DataFile->Flush();
+  if (ErrorCode != 0) SetError(ErrorCode, "File:  " + d.FileName + " [Commit]");
+}
+
+uint16_t Engine::CopyTableFile(File& to) {
+  TableDescriptor* t = CurrentTable();
+  if (!t || t->IsVirtual || !t->DataFile) return oserr::FileNotOpen;
+  // Every read of the table sets its own position first, so reading the
+  // file through the engine's handle here changes nothing for them.
+  return CopyWholeFile(*t->DataFile, to);
 }
 
 void Engine::CloseArea() {

@@ -1,5 +1,6 @@
 // USE: opening a table in the current work area from a dBASE-style command
 // ("name [EXCLUSIVE] [ALIAS name]"), or closing it with an empty command.
+#include <algorithm>
 #include <cstring>
 
 #include "kestrel/engine.h"
@@ -29,15 +30,25 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   CloseArea();
   std::string cmd = TrimText(command);
   if (cmd.empty()) return;
-  const std::string spelled = cmd;
+  const std::string spelled = cmd + " ";
   cmd = UpperText(cmd) + " ";
+  // A text shows the command upper-cased, as the engine reads it; where case
+  // tells files apart it shows the caller's spelling of the same characters,
+  // which names the file meant.
+  auto named = [&](const std::string& upper) {
+    if (HostPathStyle() == PathStyle::Posix && upper.size() <= spelled.size() &&
+        UpperText(spelled.substr(0, upper.size())) == upper) {
+      return spelled.substr(0, upper.size());
+    }
+    return upper;
+  };
 
   if (cmd.find("LINKED LIST") != std::string::npos || cmd.find("VIRTUAL FILE") != std::string::npos) {
-    SetError(1101, "[USE(" + cmd + ",<@Buffer>,<size>)]");
+    SetError(1101, "[USE(" + named(cmd) + ",<@Buffer>,<size>)]");
     return;
   }
   if ((buffer == nullptr) != (size == 0)) {
-    SetError(220, "Buffer is NIL or size is zero, attempting to open " + cmd + " [USE]");
+    SetError(220, "Buffer is NIL or size is zero, attempting to open " + named(cmd) + " [USE]");
     return;
   }
 
@@ -59,7 +70,7 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   // The file-name part as the caller spelled it: the options were taken off
   // its end, so it is the same length as `cmd` and differs only in case.
   // Where an option stood inside the name, only the upper-cased text is left.
-  if (spelled.size() >= cmd.size() && UpperText(spelled.substr(0, cmd.size())) == cmd) {
+  if (UpperText(spelled.substr(0, std::min(cmd.size(), spelled.size()))) == cmd) {
     scratch.OpenName = Cut(FullPathName(spelled.substr(0, cmd.size())), kMaxText);
   }
 
@@ -103,7 +114,7 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   }
   if (needed != size) {
     CloseArea();
-    SetError(266, "Database record/buffer size mismatch: " + cmd + " [USE()]" + "\n\r" +
+    SetError(266, "Database record/buffer size mismatch: " + named(cmd) + " [USE()]" + "\n\r" +
                       "Record Size=" + std::to_string(needed) + ", Buffer Size=" + std::to_string(size));
     return;
   }

@@ -156,6 +156,15 @@ class Engine {
   void OpenDbf(TableDescriptor& d);
   void CloseDbf(TableDescriptor& d);
   void CloseArea();
+  // Writes what the system still holds of the current table's file to the
+  // disk; a failure is reported with the table's name (tag "Commit").
+  void Commit();
+  // Copies the current table's file, whole and with its modification time,
+  // to `to`, through the engine's own handle (an exclusive open keeps every
+  // other one out).
+  // Reports nothing: 0, or the error number (101 for a short write, 100 for a
+  // file that ends before its size, 103 when no table is open).
+  uint16_t CopyTableFile(File& to);
 
   // ---- Record I/O
   bool AnsiData = false;

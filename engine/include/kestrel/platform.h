@@ -1,18 +1,23 @@
-// The engine's only door to the operating system.
+// The one door to the operating system, for the engine and the programs.
 //
-// Everything the engine needs from the host -- files, sharing, byte-range
-// locks, directory searches, path expansion, character services, the user's
-// language, the halting box and process exit -- goes through `Platform`.
-// `Platform::Default()` is the host's implementation (POSIX or Win32);
-// `PlatformWrapper` forwards every call to another platform so that a test or
-// a front end can override just the calls it cares about.
+// Everything the engine and the programs need from the host -- files,
+// sharing, byte-range locks, directory searches and directories, path
+// expansion, character services, the user's language, the halting box and
+// process exit -- goes through `Platform`. No other code includes a system
+// header, so a test platform that wraps this one (`PlatformWrapper`) reaches
+// every call: the fault sweep fails each in turn.
 //
-// Results are the error numbers the engine's messages expect: 0 for success,
-// 2 file not found, 3 path not found, 5 access denied, 18 no more files,
-// 32 sharing violation, 33 lock violation, 158 region not locked, and the
-// file layer's own 100 to 106.
+// `Platform::Default()` is the host's implementation (POSIX or Win32).
+//
+// Results are the error numbers the engine's messages expect (see `oserr`):
+// 0 for success, otherwise the Windows number of the failure, or one of the
+// file layer's own 100 to 106. No call throws.
+//
+// Threads: the program uses a platform from one thread. A `File` or a
+// `DirSearch` belongs to the thread that made it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,6 +33,19 @@ enum class PathStyle { Windows, Posix };
 // The style of the host this binary was built for.
 PathStyle HostPathStyle();
 
+// The separator a path of `style` is built with: "\" or "/".
+char PathSeparator(PathStyle style = HostPathStyle());
+
+// ASCII letters folded to lower case, everything else as it is: names are
+// found without regard to case the way a Windows file system finds them.
+char FoldCase(char c);
+bool EqualNoCase(const std::string& a, const std::string& b);
+
+// `text` with every line break as "\n". The engine's texts break lines with
+// "\r\n" (and one of them with "\n\r"); a terminal and a window system
+// want "\n".
+std::string WithNewlines(const std::string& text);
+
 // File attributes as the directory search reports them (the DOS/Win32 bits).
 namespace attr {
 constexpr uint32_t ReadOnly = 0x01;
@@ -38,23 +56,53 @@ constexpr uint32_t Directory = 0x10;
 constexpr uint32_t Archive = 0x20;
 }  // namespace attr
 
-// Common error numbers.
+// The error numbers the platform gives and the engine's messages know.
 namespace oserr {
 constexpr uint16_t FileNotFound = 2;
 constexpr uint16_t PathNotFound = 3;
+constexpr uint16_t TooManyOpenFiles = 4;
 constexpr uint16_t AccessDenied = 5;
 constexpr uint16_t InvalidHandle = 6;
 constexpr uint16_t NoMoreFiles = 18;
+constexpr uint16_t SeekError = 25;
+constexpr uint16_t WriteFault = 29;
+constexpr uint16_t ReadFault = 30;
 constexpr uint16_t SharingViolation = 32;
 constexpr uint16_t LockViolation = 33;
+constexpr uint16_t FileExists = 80;
 constexpr uint16_t NotLocked = 158;
-constexpr uint16_t DiskReadError = 100;
-constexpr uint16_t DiskWriteError = 101;
+constexpr uint16_t AlreadyExists = 183;
+// The file layer's own numbers.
+constexpr uint16_t DiskReadError = 100;   // also: a file that ends early
+constexpr uint16_t DiskWriteError = 101;  // a short write: the disk is full
 constexpr uint16_t FileNotOpen = 103;
 }  // namespace oserr
 
+// The file-open mode byte: the access in the low two bits, the sharing
+// granted to others in bits 4 to 6.
+namespace openmode {
+constexpr uint8_t Read = 0x00;
+constexpr uint8_t Write = 0x01;
+constexpr uint8_t ReadWrite = 0x02;
+constexpr uint8_t Compatibility = 0x00;  // others may read and write
+constexpr uint8_t DenyAll = 0x10;
+constexpr uint8_t DenyWrite = 0x20;
+constexpr uint8_t DenyRead = 0x30;
+constexpr uint8_t DenyNone = 0x40;
+// The engine's three: exclusive (18), shared (66) and compatibility (2).
+constexpr uint8_t Exclusive = ReadWrite | DenyAll;
+constexpr uint8_t Shared = ReadWrite | DenyNone;
+constexpr uint8_t Compatible = ReadWrite | Compatibility;
+// Looking only: read access, everyone else may read and write meanwhile.
+constexpr uint8_t Inspect = Read | DenyNone;
+}  // namespace openmode
+
+// Modification times: nanoseconds since 1970-01-01 00:00 UTC.
+using FileTime = int64_t;
+
 // An open file. Positions are byte offsets; a read or write works at the
-// position set by the last Seek and advances it.
+// position set by the last Seek and advances it. Every call gives 6 once the
+// file is closed.
 class File {
  public:
   virtual ~File() = default;
@@ -80,7 +128,21 @@ class File {
   virtual uint16_t LockRegion(uint32_t offset, uint32_t length) = 0;
   virtual uint16_t UnlockRegion(uint32_t offset, uint32_t length) = 0;
 
-  // Closes the file; later calls give 6. 0 or an error number.
+  // Writes what the system still holds of the file to the disk: its bytes
+  // and what the directory needs to find them. 0 or an error number.
+  virtual uint16_t Flush() = 0;
+
+  // The file's modification time, and setting it (the copy of a file keeps
+  // the original's). 0 or an error number.
+  virtual uint16_t ModifiedTime(FileTime* time) = 0;
+  virtual uint16_t SetModifiedTime(FileTime time) = 0;
+
+  // Whether `path` names this very file (a symbolic link at its end is not
+  // followed, so a link to the file is not it). False when it names another
+  // file, nothing, or cannot be looked at.
+  virtual bool IsNamedBy(const std::string& path) = 0;
+
+  // Closes the file. 0 or an error number.
   virtual uint16_t Close() = 0;
 };
 
@@ -95,7 +157,9 @@ struct FoundFile {
 class DirSearch {
  public:
   virtual ~DirSearch() = default;
-  // The next matching entry: 0, or 18 when there is none.
+  // The next matching entry: 0, or 18 when there is none. Entries come in
+  // the order the file system keeps them (POSIX: by name, bytewise; Windows:
+  // the volume's order); callers that show them sort them.
   virtual int32_t Next(FoundFile* found) = 0;
 };
 
@@ -106,29 +170,58 @@ class Platform {
   // The host's implementation, created on first use.
   static Platform& Default();
 
-  // Opens an existing file for reading and writing; never creates one.
-  // `mode` is the engine's file-open mode byte: the low two bits are the
-  // access (the engine always asks for read and write), the bits 16/32/48/64
-  // the sharing granted to others (16 none, 32 read, 48 write, 64 read and
-  // write, 0 compatibility: read and write). 0 or an error number.
+  // Opens an existing file; never creates one. `mode` is a file-open mode
+  // byte (see `openmode`): the access asked for and the sharing granted to
+  // other openers, in this process or another. 0; 2 or 3 when the file or its
+  // directory is missing; 5 for a read-only file opened for writing, a
+  // directory, or no right to it; 32 when another opener's sharing (or this
+  // one's) keeps them apart.
   virtual uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<File>* file) = 0;
 
-  // Deletes a file. A read-only file gives 5.
+  // Creates a new, empty file and opens it for reading and writing, shared
+  // with nobody. A file of that name, or a symbolic link there (even one that
+  // leads nowhere), is never opened or replaced: that gives 80. 0; 3 when the
+  // directory is missing; 5 when it may not be written.
+  virtual uint16_t CreateNewFile(const std::string& path, std::unique_ptr<File>* file) = 0;
+
+  // Deletes a file. A read-only file gives 5, a file open elsewhere 32.
   virtual uint16_t RemoveFile(const std::string& path) = 0;
 
-  // Starts a search for `pattern` (a directory and a mask with "*" and "?").
-  // Entries carrying an attribute among hidden, system, volume label and
-  // directory are skipped unless `attributes` asks for it. Result: 0 with the
-  // first match in `*found`, 2 when nothing matches the mask, 3 when the
-  // directory does not exist, 18 when only skipped entries match.
+  // Makes one directory; its parent must exist. 0; 183 when something of that
+  // name exists; 3 when the parent is missing; 5 when it may not be made.
+  virtual uint16_t MakeDirectory(const std::string& path) = 0;
+
+  // Writes the directory's entries to the disk, so that a file created in it
+  // is found after a power cut. 0 or an error number (a system that keeps its
+  // directories safe by itself does nothing and gives 0).
+  virtual uint16_t FlushDirectory(const std::string& path) = 0;
+
+  // Starts a search for `pattern` (a directory and a mask with "*" and "?",
+  // matched without regard to case). Entries carrying an attribute among
+  // hidden, system, volume label and directory are skipped unless
+  // `attributes` asks for it; "." and ".." are never found. Result: 0 with
+  // the first match in `*found` and the rest from `*search`; 2 when nothing
+  // matches the mask, 3 when the directory does not exist, 5 when it may not
+  // be read, 18 when only skipped entries match.
   virtual int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
                             FoundFile* found) = 0;
+
+  // `path` spelled as the file system stores it: each component that exists
+  // as the file OpenFile would find (where case tells names apart, the exact
+  // spelling if there is one, else the name that differs only in case); the
+  // components that do not exist as given. Where names are found without
+  // regard to case and kept as typed (Windows), `path` unchanged.
+  virtual std::string PathOnDisk(const std::string& path) = 0;
 
   // The absolute form of `path` relative to the current drive and directory;
   // empty when it cannot be formed (260 characters at the most).
   virtual std::string FullPath(const std::string& path) = 0;
 
-  // The process's current directory, and changing it (0 or an error number).
+  // The process's current directory ("" when it is gone), and changing it:
+  // 0, or 3 (2 on some systems) when `path` is no directory that can be
+  // entered. A relative path starts from the current directory. On Windows
+  // a drive alone ("c:") enters that drive's own current directory, the one
+  // it had when the process last left the drive.
   virtual std::string CurrentDirectory() = 0;
   virtual uint16_t ChangeDirectory(const std::string& path) = 0;
 
@@ -152,6 +245,25 @@ class Platform {
   // Ends the process with `code`. Does not return (a test's recorder may
   // throw instead).
   [[noreturn]] virtual void ExitProcess(int code) = 0;
+
+  // Requests from outside to stop: Ctrl+C, a closed terminal and a request
+  // to terminate (POSIX: SIGINT, SIGHUP, SIGTERM; Windows: the console's
+  // Ctrl+C and Ctrl+Break, its close, the user's logoff and the system's
+  // shutdown). From this call on the first request sets the flag returned,
+  // which a long piece of work reads to stop at a safe point; a second
+  // request ends the process at once, as if nothing were caught. A closed
+  // pipe or terminal on an output stream no longer ends the process: the
+  // write fails instead (POSIX: SIGPIPE ignored). Until ReleaseStopRequests.
+  // (The flag is set from a signal handler or from the console's own thread.)
+  virtual const std::atomic<bool>* CatchStopRequests() = 0;
+  // The exit status that tells the first request apart, as a shell has it:
+  // 130 for Ctrl+C, 129 for a closed terminal or console, 143 for a request
+  // to terminate (logoff and shutdown on Windows); 0 when none came.
+  virtual int StopRequestStatus() = 0;
+  virtual void ReleaseStopRequests() = 0;
+
+  // Whether the standard output (1) or standard error (2) is a terminal.
+  virtual bool IsTerminal(int stream) = 0;
 };
 
 // Forwards every call to a target platform; override the calls to change.
@@ -163,11 +275,17 @@ class PlatformWrapper : public Platform {
   uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<File>* file) override {
     return target_.OpenFile(path, mode, file);
   }
+  uint16_t CreateNewFile(const std::string& path, std::unique_ptr<File>* file) override {
+    return target_.CreateNewFile(path, file);
+  }
   uint16_t RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  uint16_t MakeDirectory(const std::string& path) override { return target_.MakeDirectory(path); }
+  uint16_t FlushDirectory(const std::string& path) override { return target_.FlushDirectory(path); }
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
                     FoundFile* found) override {
     return target_.FindFirst(pattern, attributes, search, found);
   }
+  std::string PathOnDisk(const std::string& path) override { return target_.PathOnDisk(path); }
   std::string FullPath(const std::string& path) override { return target_.FullPath(path); }
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
   uint16_t ChangeDirectory(const std::string& path) override { return target_.ChangeDirectory(path); }
@@ -180,10 +298,20 @@ class PlatformWrapper : public Platform {
     target_.ExitProcess(code);
     std::abort();  // an exit that returned
   }
+  const std::atomic<bool>* CatchStopRequests() override { return target_.CatchStopRequests(); }
+  int StopRequestStatus() override { return target_.StopRequestStatus(); }
+  void ReleaseStopRequests() override { target_.ReleaseStopRequests(); }
+  bool IsTerminal(int stream) override { return target_.IsTerminal(stream); }
 
  private:
   Platform& target_;
 };
+
+// Copies everything `from` holds, from its start, to the position of `to`,
+// in pieces of a fixed size (memory stays flat in the file's size), then
+// gives `to` the modification time of `from`. 0, the first failure, 101 for
+// a short write, or 100 when `from` ends before the size it gave.
+uint16_t CopyWholeFile(File& from, File& to);
 
 // Pure helpers shared by the implementations and testable on every host.
 

@@ -14,15 +14,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -33,6 +36,8 @@ namespace {
 
 // The byte whose lock stands for the share mode. Record locks live below
 // 2^32, so this never meets one.
+// (Offsets are 64-bit also on 32-bit systems: large-file support is on.)
+static_assert(sizeof(off_t) == 8, "build with -D_FILE_OFFSET_BITS=64");
 constexpr off_t kShareLockOffset = static_cast<off_t>(1) << 62;
 
 uint16_t MapErrno(int e, uint16_t fallback) {
@@ -45,19 +50,11 @@ uint16_t MapErrno(int e, uint16_t fallback) {
     case EISDIR:
     case EROFS: return oserr::AccessDenied;
     case EMFILE:
-    case ENFILE: return 4;
+    case ENFILE: return oserr::TooManyOpenFiles;
     case EBADF: return oserr::InvalidHandle;
     case EAGAIN: return oserr::LockViolation;
     default: return fallback;
   }
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
 }
 
 // Finds `name` in `dir` the way a Windows file system would: the exact
@@ -118,6 +115,37 @@ uint16_t MissingCode(const std::string& path) {
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
 
+// Whether anything (a symbolic link included) has that name.
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// "/a/b/c" -> "/a/b" and "c"; "c" -> "" and "c"; "/c" -> "/" and "c".
+std::pair<std::string, std::string> SplitAtLastSlash(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  const size_t slash = p.rfind('/');
+  if (slash == std::string::npos) return {std::string(), p};
+  return {slash == 0 ? std::string("/") : p.substr(0, slash), p.substr(slash + 1)};
+}
+
+std::string JoinName(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// The lock on the share byte that stands for an open's sharing: a write lock
+// keeps every other opener out, a read lock only the exclusive ones.
+bool TakeShareLock(int fd, short type) {
+  struct flock fl = {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kShareLockOffset;
+  fl.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
 class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
@@ -127,7 +155,7 @@ class PosixFile : public File {
 
   uint16_t Seek(uint64_t offset) override {
     if (fd_ < 0) return oserr::InvalidHandle;
-    if (offset > static_cast<uint64_t>(INT64_MAX)) return 25;
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return oserr::SeekError;
     pos_ = offset;
     return 0;
   }
@@ -141,7 +169,7 @@ class PosixFile : public File {
       ssize_t n = ::pread(fd_, p + done, count - done, static_cast<off_t>(pos_ + done));
       if (n < 0) {
         if (errno == EINTR) continue;
-        return MapErrno(errno, 30);  // device read fault
+        return MapErrno(errno, oserr::ReadFault);
       }
       if (n == 0) break;
       done += static_cast<size_t>(n);
@@ -163,7 +191,7 @@ class PosixFile : public File {
         if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) break;  // a short write: the disk is full
         pos_ += done;
         *written = done;
-        return MapErrno(errno, 29);  // device write fault
+        return MapErrno(errno, oserr::WriteFault);
       }
       if (n == 0) break;
       done += static_cast<size_t>(n);
@@ -177,9 +205,46 @@ class PosixFile : public File {
     *size = 0;
     if (fd_ < 0) return oserr::InvalidHandle;
     struct stat st;
-    if (fstat(fd_, &st) != 0) return MapErrno(errno, 30);
+    if (fstat(fd_, &st) != 0) return MapErrno(errno, oserr::ReadFault);
     *size = static_cast<uint64_t>(st.st_size);
     return 0;
+  }
+
+  uint16_t Flush() override {
+    if (fd_ < 0) return oserr::InvalidHandle;
+    return fsync(fd_) == 0 ? 0 : MapErrno(errno, oserr::WriteFault);
+  }
+
+  uint16_t ModifiedTime(FileTime* time) override {
+    *time = 0;
+    if (fd_ < 0) return oserr::InvalidHandle;
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return MapErrno(errno, oserr::ReadFault);
+    *time = static_cast<FileTime>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return 0;
+  }
+
+  uint16_t SetModifiedTime(FileTime time) override {
+    if (fd_ < 0) return oserr::InvalidHandle;
+    FileTime seconds = time / 1000000000;
+    FileTime nanoseconds = time % 1000000000;
+    if (nanoseconds < 0) {
+      nanoseconds += 1000000000;
+      --seconds;
+    }
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;  // the access time stays
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(nanoseconds);
+    return futimens(fd_, times) == 0 ? 0 : MapErrno(errno, oserr::AccessDenied);
+  }
+
+  bool IsNamedBy(const std::string& path) override {
+    if (fd_ < 0) return false;
+    struct stat mine, named;
+    if (fstat(fd_, &mine) != 0 || lstat(path.c_str(), &named) != 0) return false;
+    return mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
   }
 
   uint16_t LockRegion(uint32_t offset, uint32_t length) override {
@@ -223,7 +288,7 @@ class PosixFile : public File {
     int rc = ::close(fd_);
     fd_ = -1;
     held_.clear();
-    return rc == 0 ? 0 : MapErrno(errno, 29);
+    return rc == 0 ? 0 : MapErrno(errno, oserr::WriteFault);
   }
 
  private:
@@ -245,6 +310,24 @@ class PosixSearch : public DirSearch {
   std::vector<FoundFile> rest_;
   size_t next_ = 0;
 };
+
+// Stop requests: the flag and the first signal, written by the handler.
+std::atomic<bool> gStopRequested{false};
+std::atomic<int> gStopSignal{0};
+constexpr int kStopSignals[] = {SIGINT, SIGHUP, SIGTERM};
+struct sigaction gPrevious[3];
+struct sigaction gPreviousPipe;
+
+void OnStopSignal(int signal) {
+  int none = 0;
+  gStopSignal.compare_exchange_strong(none, signal);
+  gStopRequested.store(true);
+  // The next request of any kind ends the process the usual way.
+  struct sigaction plain = {};
+  plain.sa_handler = SIG_DFL;
+  sigemptyset(&plain.sa_mask);
+  for (int s : kStopSignals) sigaction(s, &plain, nullptr);
+}
 
 class PosixPlatform : public Platform {
  public:
@@ -273,16 +356,11 @@ class PosixPlatform : public Platform {
     // read-write opener out, so it takes the share byte for writing.
     const int sharing = mode & 0x70;
     const bool sharesAll = sharing == 0x40 || sharing == 0x00;
-    struct flock fl = {};
-    fl.l_type = sharesAll ? F_RDLCK : F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = kShareLockOffset;
-    fl.l_len = 1;
-    if (access == 1 && fl.l_type == F_RDLCK) {
-      // a read lock needs a descriptor open for reading; write-only opens
-      // are not made by the engine, so they go unguarded
-    } else if (fcntl(fd, F_OFD_SETLK, &fl) != 0) {
-      int e = errno;
+    const short lock = sharesAll ? F_RDLCK : F_WRLCK;
+    // (A read lock needs a descriptor open for reading; write-only opens are
+    // not made by the engine, so they go unguarded.)
+    if (!(access == 1 && lock == F_RDLCK) && !TakeShareLock(fd, lock)) {
+      const int e = errno;
       ::close(fd);
       return (e == EAGAIN || e == EACCES) ? oserr::SharingViolation : MapErrno(e, oserr::SharingViolation);
     }
@@ -302,6 +380,53 @@ class PosixPlatform : public Platform {
     return 0;
   }
 
+  uint16_t CreateNewFile(const std::string& path, std::unique_ptr<File>* file) override {
+    file->reset();
+    if (path.empty()) return oserr::PathNotFound;
+    // A name that differs only in case is the same name where the tables
+    // come from, so it counts as there.
+    const auto [dir, name] = SplitAtLastSlash(ResolveCase(path));
+    if (name.empty()) return oserr::AccessDenied;
+    if (MatchInDirectory(dir, name) != name || Exists(JoinName(dir, name))) return oserr::FileExists;
+    // O_EXCL never follows a symbolic link at the name, not even one that
+    // leads nowhere: the file made is a new one, right here.
+    const int fd = ::open(JoinName(dir, name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST || errno == ELOOP) return oserr::FileExists;
+      return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, oserr::AccessDenied);
+    }
+    // Shared with nobody, as an exclusive open.
+    if (!TakeShareLock(fd, F_WRLCK)) {
+      ::close(fd);
+      return oserr::SharingViolation;
+    }
+    *file = std::make_unique<PosixFile>(fd);
+    return 0;
+  }
+
+  uint16_t MakeDirectory(const std::string& path) override {
+    if (path.empty()) return oserr::PathNotFound;
+    const auto [dir, name] = SplitAtLastSlash(ResolveCase(path));
+    if (name.empty()) return oserr::AlreadyExists;  // "/" and the like
+    if (MatchInDirectory(dir, name) != name || Exists(JoinName(dir, name))) return oserr::AlreadyExists;
+    if (::mkdir(JoinName(dir, name).c_str(), 0777) != 0) {
+      if (errno == EEXIST) return oserr::AlreadyExists;
+      return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, oserr::AccessDenied);
+    }
+    return 0;
+  }
+
+  uint16_t FlushDirectory(const std::string& path) override {
+    const int fd = ::open(ResolveCase(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, oserr::AccessDenied);
+    const int rc = fsync(fd);
+    const int e = errno;
+    ::close(fd);
+    return rc == 0 ? 0 : MapErrno(e, oserr::WriteFault);
+  }
+
+  std::string PathOnDisk(const std::string& path) override { return ResolveCase(path); }
+
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
                     FoundFile* found) override {
     search->reset();
@@ -310,7 +435,9 @@ class PosixPlatform : public Platform {
     std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
     dir = ResolveCase(dir);
     DIR* d = opendir(dir.c_str());
-    if (!d) return oserr::PathNotFound;
+    // A directory that is there but may not be read is told apart from one
+    // that is missing, as Windows tells them apart.
+    if (!d) return errno == EACCES || errno == EPERM ? oserr::AccessDenied : oserr::PathNotFound;
     const uint32_t excluded = ~attributes & (attr::Hidden | attr::System | attr::VolumeId | attr::Directory);
     std::vector<FoundFile> matches;
     bool anyName = false;
@@ -392,9 +519,7 @@ class PosixPlatform : public Platform {
 
   void ShowHaltBox(const std::string& text, const std::string& caption) override {
     // Without a window system the box is the standard error stream.
-    std::string lines = text;
-    for (size_t p; (p = lines.find("\r\n")) != std::string::npos;) lines.replace(p, 2, "\n");
-    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), lines.c_str());
+    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), WithNewlines(text).c_str());
     std::fflush(stderr);
   }
 
@@ -404,6 +529,36 @@ class PosixPlatform : public Platform {
     // full code is in the report text.
     std::exit(code < 0 || code > 255 ? 255 : code);
   }
+
+  const std::atomic<bool>* CatchStopRequests() override {
+    gStopRequested.store(false);
+    gStopSignal.store(0);
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : kStopSignals) sigaddset(&action.sa_mask, s);
+    // A call the signal meets goes on (a progress line half written to a
+    // terminal is not lost).
+    action.sa_flags = SA_RESTART;
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &action, &gPrevious[i]);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &gPreviousPipe);
+    return &gStopRequested;
+  }
+
+  int StopRequestStatus() override {
+    const int signal = gStopSignal.load();
+    return signal == 0 ? 0 : 128 + signal;
+  }
+
+  void ReleaseStopRequests() override {
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) sigaction(kStopSignals[i], &gPrevious[i], nullptr);
+    sigaction(SIGPIPE, &gPreviousPipe, nullptr);
+  }
+
+  bool IsTerminal(int stream) override { return isatty(stream) == 1; }
 
  private:
   // Whether an engine elsewhere holds the file open (its share byte locked).

@@ -2,18 +2,20 @@
 // character, language and halting calls mapped onto the Win32 ANSI API.
 //
 // Results are GetLastError's numbers cut to their low 16 bits, which are
-// the numbers the engine's messages know (2, 3, 5, 32, 33, 158, ...). This
-// is the only file besides the POSIX layer that talks to the system, and the
-// only one that includes <windows.h>.
+// the numbers the engine's messages know (2, 3, 5, 32, 33, 158, ...). Only
+// the platform layer includes system headers: the desktop program's window
+// code includes <windows.h> for its windows, never for a file.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <utility>
 
@@ -23,6 +25,22 @@ namespace kestrel {
 namespace {
 
 uint16_t LastError() { return static_cast<uint16_t>(GetLastError() & 0xFFFF); }
+
+// FILETIME counts 100-nanosecond ticks from 1601; FileTime nanoseconds from 1970.
+constexpr int64_t kTicksTo1970 = 116444736000000000LL;
+
+FileTime FromFiletime(const FILETIME& ft) {
+  const int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+  return (ticks - kTicksTo1970) * 100;
+}
+
+FILETIME ToFiletime(FileTime time) {
+  const auto ticks = static_cast<uint64_t>(time / 100 + kTicksTo1970);
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return ft;
+}
 
 // ReadFile and WriteFile take 32-bit counts; larger requests go in pieces.
 constexpr size_t kMaxChunk = 1u << 30;
@@ -108,6 +126,40 @@ class Win32File : public File {
     return 0;
   }
 
+  uint16_t Flush() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    return FlushFileBuffers(handle_) ? 0 : LastError();
+  }
+
+  uint16_t ModifiedTime(FileTime* time) override {
+    *time = 0;
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    FILETIME written;
+    if (!GetFileTime(handle_, nullptr, nullptr, &written)) return LastError();
+    *time = FromFiletime(written);
+    return 0;
+  }
+
+  uint16_t SetModifiedTime(FileTime time) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
+    const FILETIME written = ToFiletime(time);
+    return SetFileTime(handle_, nullptr, nullptr, &written) ? 0 : LastError();
+  }
+
+  bool IsNamedBy(const std::string& path) override {
+    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    // Opened without any access, as the reparse point itself when it is one.
+    HANDLE named = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION a, b;
+    const bool same = GetFileInformationByHandle(handle_, &a) && GetFileInformationByHandle(named, &b) &&
+                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                      a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(named);
+    return same;
+  }
+
   uint16_t Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return oserr::InvalidHandle;
     HANDLE h = std::exchange(handle_, INVALID_HANDLE_VALUE);
@@ -164,6 +216,32 @@ class Win32Search : public DirSearch {
   bool nameMatched_ = false;
 };
 
+// Stop requests from the console. Its handler runs on a thread of its own.
+std::atomic<bool> gStopRequested{false};
+std::atomic<int> gStopStatus{0};
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  int status = 0;
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT: status = 130; break;
+    case CTRL_CLOSE_EVENT: status = 129; break;  // as a terminal's hang-up
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT: status = 143; break;  // as a request to terminate
+    default: return FALSE;
+  }
+  // Pressed again: the default handler ends the program.
+  int none = 0;
+  if (!gStopStatus.compare_exchange_strong(none, status)) return FALSE;
+  gStopRequested.store(true);
+  if (status == 130) return TRUE;
+  // Returning from a close, logoff or shutdown event ends the process at
+  // once; waiting here lets the run stop after its record and exit with its
+  // own status (the system ends the wait after its own time limit).
+  Sleep(INFINITE);
+  return TRUE;
+}
+
 class Win32Platform : public Platform {
  public:
   uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<File>* file) override {
@@ -198,10 +276,31 @@ class Win32Platform : public Platform {
     return 0;
   }
 
+  uint16_t CreateNewFile(const std::string& path, std::unique_ptr<File>* file) override {
+    file->reset();
+    if (path.empty()) return oserr::PathNotFound;
+    // CREATE_NEW fails on any name that is there, a symbolic link included.
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return LastError();
+    *file = std::make_unique<Win32File>(h);
+    return 0;
+  }
+
   uint16_t RemoveFile(const std::string& path) override {
     if (path.empty()) return oserr::PathNotFound;
     return DeleteFileA(path.c_str()) ? 0 : LastError();
   }
+
+  uint16_t MakeDirectory(const std::string& path) override {
+    if (path.empty()) return oserr::PathNotFound;
+    return CreateDirectoryA(path.c_str(), nullptr) ? 0 : LastError();
+  }
+
+  // The file system journals its directories: a file flushed is found again.
+  uint16_t FlushDirectory(const std::string&) override { return 0; }
+
+  std::string PathOnDisk(const std::string& path) override { return path; }
 
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
                     FoundFile* found) override {
@@ -273,6 +372,19 @@ class Win32Platform : public Platform {
     std::fflush(nullptr);
     ::ExitProcess(static_cast<UINT>(code));
   }
+
+  const std::atomic<bool>* CatchStopRequests() override {
+    gStopRequested.store(false);
+    gStopStatus.store(0);
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    return &gStopRequested;
+  }
+
+  int StopRequestStatus() override { return gStopStatus.load(); }
+
+  void ReleaseStopRequests() override { SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
+
+  bool IsTerminal(int stream) override { return _isatty(stream) != 0; }
 };
 
 }  // namespace

@@ -63,14 +63,8 @@ inline DbfLayout Layout(std::vector<FieldSpec> fields, std::vector<std::string> 
   return layout;
 }
 
-// The file name as USE keeps it for a command naming `path`: upper-cased
-// (ASCII, as temporary paths are) with the default extension.
-inline std::string EngineName(const std::string& path) {
-  std::string s = path;
-  for (auto& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s + ".dbf";
-}
+// The file name as the engine's texts show it for a command naming `path`
+// (without extension), with the default extension.
+inline std::string EngineName(const std::string& path) { return EngineText(path) + ".dbf"; }
 
 }  // namespace testkit

@@ -159,6 +159,15 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
+std::string EngineText(const std::string& path) {
+  std::string s = path;
+  if (kestrel::HostPathStyle() != kestrel::PathStyle::Windows) return s;
+  for (auto& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return s;
+}
+
 std::string TempDir::File(const std::string& name) const { return (fs::path(path_) / name).string(); }
 
 std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
@@ -251,6 +260,20 @@ class FaultyFile : public kestrel::File {
     return inner_->LockRegion(offset, length);
   }
   uint16_t UnlockRegion(uint32_t offset, uint32_t length) override { return inner_->UnlockRegion(offset, length); }
+  uint16_t Flush() override {
+    if (owner_.SweepDue(Call::Flush)) return owner_.sweep->code;
+    if (owner_.faults.flush) return *owner_.faults.flush;
+    return inner_->Flush();
+  }
+  uint16_t ModifiedTime(kestrel::FileTime* time) override {
+    if (owner_.SweepDue(Call::Time)) return owner_.sweep->code;
+    return inner_->ModifiedTime(time);
+  }
+  uint16_t SetModifiedTime(kestrel::FileTime time) override {
+    if (owner_.SweepDue(Call::Time)) return owner_.sweep->code;
+    return inner_->SetModifiedTime(time);
+  }
+  bool IsNamedBy(const std::string& path) override { return inner_->IsNamedBy(path); }
   uint16_t Close() override {
     uint16_t rc = inner_->Close();
     if (owner_.SweepDue(Call::Close)) return owner_.sweep->code;
@@ -289,6 +312,22 @@ uint16_t RecordingPlatform::OpenFile(const std::string& path, uint8_t mode, std:
   if (rc != 0) return rc;
   *file = std::make_unique<FaultyFile>(std::move(inner), *this);
   return 0;
+}
+
+uint16_t RecordingPlatform::CreateNewFile(const std::string& path, std::unique_ptr<kestrel::File>* file) {
+  if (SweepDue(Call::Create)) return sweep->code;
+  if (faults.create) return *faults.create;
+  std::unique_ptr<kestrel::File> inner;
+  const uint16_t rc = target().CreateNewFile(path, &inner);
+  if (rc != 0) return rc;
+  if (afterCreate) afterCreate(path);
+  *file = std::make_unique<FaultyFile>(std::move(inner), *this);
+  return 0;
+}
+
+uint16_t RecordingPlatform::MakeDirectory(const std::string& path) {
+  if (SweepDue(Call::MakeDir)) return sweep->code;
+  return target().MakeDirectory(path);
 }
 
 uint16_t RecordingPlatform::RemoveFile(const std::string& path) {

@@ -50,6 +50,10 @@ std::string BuildDbf(const DbfLayout& layout);
 // field's length; `deleted` puts "*" into the flag.
 std::string Record(const DbfLayout& layout, const std::vector<std::string>& values, bool deleted = false);
 
+// A path as the engine's texts name a table: upper-cased (ASCII) on Windows,
+// as it is where case tells files apart.
+std::string EngineText(const std::string& path);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
@@ -107,6 +111,8 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
     std::optional<uint16_t> write;
     std::optional<uint16_t> close;
     std::optional<uint16_t> remove;
+    std::optional<uint16_t> create;  // CreateNewFile
+    std::optional<uint16_t> flush;   // File::Flush
     // A write that covers file byte `badByte` fails with `badByteCode`, or
     // with badByteShort writes the bytes before it and comes up short.
     std::optional<uint64_t> badByte;
@@ -122,7 +128,23 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
   // The fault sweep: every platform call of a kind is counted, and the n-th
   // (from 0) of the chosen kind fails with `code` (a short read or write
   // gives one byte fewer instead).
-  enum class Call { Open, Size, Seek, Read, ShortRead, Write, ShortWrite, Lock, Close, Remove, Search };
+  enum class Call {
+    Open,
+    Size,
+    Seek,
+    Read,
+    ShortRead,
+    Write,
+    ShortWrite,
+    Lock,
+    Close,
+    Remove,
+    Search,
+    Create,
+    MakeDir,
+    Flush,
+    Time
+  };
   struct SweepFault {
     Call call;
     int nth;
@@ -134,8 +156,14 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
   // Write and ShortWrite) and tells whether the sweep fails it.
   bool SweepDue(Call kind);
 
+  // Called with the path of each file CreateNewFile made, before the caller
+  // gets it: a test can put something else in its place meanwhile.
+  std::function<void(const std::string& path)> afterCreate;
+
   uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override;
+  uint16_t CreateNewFile(const std::string& path, std::unique_ptr<kestrel::File>* file) override;
   uint16_t RemoveFile(const std::string& path) override;
+  uint16_t MakeDirectory(const std::string& path) override;
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<kestrel::DirSearch>* search,
                     kestrel::FoundFile* found) override;
   uint16_t UserLanguage() override;
