@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 
@@ -165,6 +166,32 @@ TEST(RunProgram, AnExceptionEndsTheRunWithAMessageAndItsStatus) {
       "fatal The run was stopped by an unexpected error: panel gone. Tables cleaned before it keep their repairs; no "
       "index file was erased."};
   EXPECT_EQ(s.ui.log, expected);
+}
+
+// A selected table whose full path the engine would cut to its 255
+// characters would open another file in its place (here a decoy named like
+// the cut path): the run refuses it before any table is opened.
+TEST(CleanUpRun, ATableTheEngineWouldNotOpenAsItselfStopsTheRunUntouched) {
+  Scene s;
+  const std::string sep(1, kestrel::PathSeparator());
+  const size_t room = 257 - s.dir.path().size() - sep.size() - std::string(sep + "t.dbf").size();
+  const std::string sub = s.dir.File(std::string(room, 'd'));
+  ASSERT_TRUE(std::filesystem::create_directory(sub));
+  const std::string table = sub + sep + "t.dbf";
+  ASSERT_EQ(table.size(), 257u);
+  testkit::WriteFile(table, s.a);
+  testkit::WriteFile(table.substr(0, 255), s.a);  // ".../t.d"
+  testkit::WriteFile(sub + sep + "x.ndx", "index");
+  s.ui.dialog = {true, sub, {{"a.dbf", false}, {"t.dbf", true}}};
+  testkit::WriteFile(sub + sep + "a.dbf", s.a);
+  EXPECT_EQ(dbfclean::RunProgram(s.engine, s.ui), dbfclean::kExitWrongTable);
+  const std::vector<std::string> expected = {
+      "dialog", "free", "default",
+      "fatal Cannot clean " + table + ": the path is longer than the table engine's 255 characters. No table was touched."};
+  EXPECT_EQ(s.ui.log, expected);
+  EXPECT_EQ(testkit::ReadFile(table), s.a);
+  EXPECT_EQ(testkit::ReadFile(table.substr(0, 255)), s.a);
+  EXPECT_TRUE(testkit::FileExists(sub + sep + "x.ndx"));
 }
 
 // A stop is honoured after the record being worked on: the table is closed,

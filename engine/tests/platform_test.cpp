@@ -145,6 +145,54 @@ TEST(PosixPlatform, SearchFiltersByAttributes) {
   EXPECT_EQ(find("b.*", kestrel::attr::Archive), "0 b.ndx:33");
 }
 
+// The calls a backup is made with: a new file is never one that was there
+// (nor a link at its name), directories are made one level at a time, the
+// copy keeps the original's time, and a file knows whether a name still
+// leads to it. Run by both layers.
+TEST(PosixPlatform, NewFilesDirectoriesCopiesAndTimes) {
+  testkit::TempDir dir;
+  const std::string old = dir.Write("old.ndx", "index");
+  std::unique_ptr<kestrel::File> file;
+  EXPECT_EQ(host().CreateNewFile(old, &file), kestrel::oserr::FileExists);
+  EXPECT_EQ(Contents(old), "index");
+  EXPECT_EQ(host().CreateNewFile(dir.File("nowhere") + "/x", &file), kestrel::oserr::PathNotFound);
+  const std::string sub = dir.File("sub");
+  EXPECT_EQ(host().MakeDirectory(sub + "/deeper"), kestrel::oserr::PathNotFound);
+  EXPECT_EQ(host().MakeDirectory(sub), 0);
+  EXPECT_EQ(host().MakeDirectory(sub), kestrel::oserr::AlreadyExists);
+  EXPECT_EQ(host().MakeDirectory(old), kestrel::oserr::AlreadyExists);
+
+  std::unique_ptr<kestrel::File> from;
+  ASSERT_EQ(Open(old, kestrel::openmode::Inspect, from), 0);
+  const kestrel::FileTime then = 1234567890LL * 1000000000;
+  std::unique_ptr<kestrel::File> stamp;
+  ASSERT_EQ(Open(old, kestrel::openmode::Shared, stamp), 0);
+  ASSERT_EQ(stamp->SetModifiedTime(then), 0);
+  stamp.reset();
+  const std::string copy = sub + "/old.ndx";
+  ASSERT_EQ(host().CreateNewFile(copy, &file), 0);
+  EXPECT_EQ(kestrel::CopyWholeFile(*from, *file), 0);
+  EXPECT_EQ(file->Flush(), 0);
+  EXPECT_TRUE(file->IsNamedBy(copy));
+  EXPECT_FALSE(file->IsNamedBy(old));
+  kestrel::FileTime time = 0;
+  EXPECT_EQ(file->ModifiedTime(&time), 0);
+  EXPECT_EQ(time, then);
+  EXPECT_EQ(file->Close(), 0);
+  EXPECT_EQ(host().FlushDirectory(sub), 0);
+  EXPECT_EQ(Contents(copy), "index");
+#ifndef _WIN32
+  // A name that differs only in case is the same name to a Windows program,
+  // and a link at the name is never followed, not even one to nowhere.
+  EXPECT_EQ(host().CreateNewFile(dir.File("OLD.NDX"), &file), kestrel::oserr::FileExists);
+  std::filesystem::create_symlink(dir.File("absent"), dir.File("link"));
+  EXPECT_EQ(host().CreateNewFile(dir.File("link"), &file), kestrel::oserr::FileExists);
+  EXPECT_FALSE(testkit::FileExists(dir.File("absent")));
+  EXPECT_EQ(host().PathOnDisk(dir.File("SUB") + "/OLD.ndx"), copy);
+  EXPECT_EQ(host().PathOnDisk(dir.File("SUB") + "/new.ndx"), sub + "/new.ndx");
+#endif
+}
+
 TEST(PosixPlatform, LanguageAndOemTable) {
   EXPECT_EQ(kestrel::LanguageFromLocaleName("de_DE.UTF-8"), 0x0407);
   EXPECT_EQ(kestrel::LanguageFromLocaleName("en_GB"), 0x0809);
