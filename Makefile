@@ -2,9 +2,11 @@
 #   make run    build, then clean a scratch copy of the bundled samples
 #   make test   install what is missing, build every target this machine can
 #               build, and run every suite it can run
+# and the developer's quick loop:
+#   make check  one debug build, its in-process cases in parallel
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
-.PHONY: all setup setup-run build run test bench fuzz screenshots clean
+.PHONY: all setup setup-run build run test check bench fuzz screenshots clean
 
 all: build
 
@@ -25,6 +27,11 @@ run: build
 
 test: setup
 	@bash scripts/test.sh
+
+check: setup
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug
+	@ctest --preset check
 
 # The benchmarks need the full set (Google Benchmark, python3, bc); the
 # configure step finds them only when they are there, hence the new one.

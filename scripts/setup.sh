@@ -20,6 +20,7 @@ packages=(
   python3 python3-dbf python3-dbfread shapelib
   time bc
   clang libclang-rt-14-dev
+  g++-multilib qemu-user
 )
 
 if [ "${1:-}" = "--run" ]; then

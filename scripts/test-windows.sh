@@ -87,26 +87,13 @@ prepare_wine() {
   return "$rc"
 }
 
-run_test() {
-  local exe="$1" started rc
-  started=$(date +%s)
-  echo "--> $exe under Wine"
-  if [ ! -f "$exe" ]; then
-    echo "missing: $exe"
-    rc=1
-  else
-    timeout --kill-after=10 "$TEST_TIMEOUT" "$WINE" "$exe" --gtest_color=no
-    rc=$?
-    [ "$rc" -eq 124 ] && echo "timed out after ${TEST_TIMEOUT}s: $exe"
-  fi
-  record "$(basename "$exe") under Wine" "$rc" "$started"
-}
-
 if build mingw64; then
   self_contained mingw64
   if prepare_wine; then
-    run_test build/mingw64/engine/tests/engine_tests.exe
-    run_test build/mingw64/app/tests/app_tests.exe
+    started=$(date +%s)
+    echo "--> the test programs under Wine"
+    ctest --preset mingw64 --timeout "$TEST_TIMEOUT"
+    record "engine_tests.exe and app_tests.exe under Wine" "$?" "$started"
     "$WINESERVER" --kill >/dev/null 2>&1
     "$WINESERVER" --wait >/dev/null 2>&1
     started=$(date +%s)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds and runs every suite this machine can run: the Linux build, the
-# same under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
-# builds (64-bit tests under Wine; the 32-bit build is compiled and linked
-# only, as 32-bit programs cannot start here) and the interop tests.
+# Builds and runs every suite this machine can run: the Linux build (with
+# the desktop program's, the interop and the fuzz targets' tests), the same
+# under AddressSanitizer and UndefinedBehaviorSanitizer, a 32-bit Linux build
+# under qemu-i386 (the data model of the 32-bit Windows program), and the
+# Windows builds (64-bit tests under Wine; the 32-bit build is compiled and
+# linked only, as 32-bit Windows programs cannot start here).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,9 +31,9 @@ linux() {
     ctest --preset "$preset"
 }
 
-step "Linux build and tests" linux release
+step "Linux build and tests (with the fuzz targets' short runs)" linux release
 step "Linux tests under ASan and UBSan" linux asan
-step "Fuzz targets (short runs, fixed seed)" bash scripts/fuzz.sh --short
+step "32-bit Linux build, its tests under qemu-i386" linux linux32
 if [ -f scripts/test-windows.sh ]; then
   step "Windows build and tests under Wine" bash scripts/test-windows.sh
 fi

@@ -9,6 +9,7 @@
 // the window's stretch from the first repair to the last is written back in
 // one write, and the walk steps over the records in between. The bytes, the counts, the hooks
 // and the reports with their order stay those of the record-by-record walk.
+#include <cstdint>
 #include <cstring>
 
 #include "run.h"
@@ -104,8 +105,9 @@ class Walk {
   }
 
   // Which field each byte of a record belongs to (0: none), as Peek and Poke
-  // place them. Fields follow each other without overlapping: each starts
-  // where the one before it ends.
+  // place them, and where the next byte that belongs to a field is. Fields
+  // follow each other without overlapping: each starts where the one before
+  // it ends.
   void LearnLayout() {
     const uint8_t n = engine_.FieldCount();
     for (int f = 1; f <= n; ++f) {
@@ -114,21 +116,32 @@ class Walk {
       if (owner_.size() < size_t{offset} + size) owner_.resize(size_t{offset} + size, 0);
       for (size_t i = offset; i < size_t{offset} + size; ++i) owner_[i] = static_cast<uint8_t>(f);
     }
+    nextField_.assign(owner_.size(), kNoField);
+    for (size_t i = owner_.size(); i-- > 0;) {
+      nextField_[i] = owner_[i] != 0 ? i : (i + 1 < owner_.size() ? nextField_[i + 1] : kNoField);
+    }
   }
 
-  // The records [RecNo(), RecNo() + count) of the view, found, counted,
-  // shown and repaired as the record-by-record walk would do it, with their
-  // repairs written in one write. Returns false when the stop flag ends the
-  // walk after one of them.
+  // The records [RecNo(), RecNo() + count) of the view: their damage found,
+  // then counted, shown and repaired as the record-by-record walk would do
+  // it, with their repairs written in one write. Returns false when the stop
+  // flag ends the walk after one of them.
   bool ScrubView(const uint8_t* view, int32_t count, size_t length) {
     first_ = engine_.RecNo();
-    const int32_t first = first_;
-    const size_t bytes = length * static_cast<size_t>(count);
+    FindDamage(view, length * static_cast<size_t>(count), length);
+    return CommitDamage(count);
+  }
+
+  // Every field of the view's `bytes` that holds a NUL byte, into damage_,
+  // with its repaired bytes into patch_ (not in a dry run): one pass of the
+  // search over the view, and per damaged field one look at its bytes.
+  void FindDamage(const uint8_t* view, size_t bytes, size_t length) {
     damage_.clear();
     // The repaired bytes of all the view's damaged fields fit in its size.
     if (!options_.dryRun && patch_.size() < bytes) patch_.resize(bytes);
     size_t patchUsed = 0;
     size_t record = 0, recordStart = 0;  // the record `at` is in, kept by steps: no division per NUL
+    const size_t firstField = nextField_.empty() ? kNoField : nextField_[0];
     const auto* at = static_cast<const uint8_t*>(std::memchr(view, 0, bytes));
     while (at) {
       const auto pos = static_cast<size_t>(at - view);
@@ -138,7 +151,7 @@ class Walk {
       }
       const size_t inRecord = pos - recordStart;
       const uint8_t f = inRecord < owner_.size() ? owner_[inRecord] : 0;
-      size_t next = pos + 1;
+      size_t next;
       if (f != 0) {
         const size_t start = recordStart + place_[f].first;
         const size_t size = place_[f].second;
@@ -153,14 +166,30 @@ class Walk {
             out[i] = c == 0 ? ' ' : c;
           }
         }
-        damage_.push_back({first + static_cast<int32_t>(record), f, zeroes, start, patchUsed});
+        damage_.push_back({first_ + static_cast<int32_t>(record), f, zeroes, start, patchUsed});
         if (!options_.dryRun) patchUsed += size;
         next = start + size;
+      } else {
+        // A NUL outside every field (the deletion flag, a gap, the bytes
+        // past the last field) is left alone, and so are the bytes after it
+        // up to the next that belongs to a field: a record far longer than
+        // its fields costs one search per record, not one per byte.
+        const size_t ahead = inRecord < nextField_.size() ? nextField_[inRecord] : kNoField;
+        if (ahead != kNoField) {
+          next = recordStart + ahead;
+        } else if (firstField != kNoField) {
+          next = recordStart + length + firstField;
+        } else {
+          next = bytes;  // no byte of a record belongs to a field
+        }
       }
-      // (f == 0: a NUL outside every field, in the deletion flag or a gap, is left alone.)
       at = next < bytes ? static_cast<const uint8_t*>(std::memchr(view + next, 0, bytes - next)) : nullptr;
     }
+  }
 
+  // The damage found, counted and written, damaged record by damaged record.
+  bool CommitDamage(int32_t count) {
+    const int32_t first = first_;
     // Counted and shown damaged record by damaged record, as the walk would.
     // A repair is due on disk from the moment the walk would have poked it,
     // so whatever ends the walk early (a hook that throws, the stop flag)
@@ -240,7 +269,9 @@ class Walk {
   Counters& counters_;
   const ScrubOptions& options_;
   int32_t total_ = 0;
+  static constexpr size_t kNoField = SIZE_MAX;
   std::vector<uint8_t> owner_;
+  std::vector<size_t> nextField_;  // [i]: the first byte from i on that belongs to a field
   std::pair<uint16_t, uint16_t> place_[256]{};
   std::vector<Damage> damage_;
   std::vector<uint8_t> patch_;  // the repaired bytes of the damaged fields, one after the other
