@@ -23,7 +23,7 @@ sources=(engine/platform/common.cpp engine/platform/posix/posix_platform.cpp eng
 objects=()
 for src in "${sources[@]}"; do
   obj="$out/obj/$(echo "$src" | tr '/' '_').o"
-  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ -n "$(find engine/include app/core engine/platform engine/tests/testkit -newer "$obj" -name '*.h' 2>/dev/null | head -1)" ]; then
+  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ -n "$(find engine/include engine/src app/core engine/platform engine/tests/testkit -newer "$obj" -name '*.h' 2>/dev/null | head -1)" ]; then
     "$CXX" "${flags[@]}" -fsanitize=fuzzer-no-link -c "$src" -o "$obj"
   fi
   objects+=("$obj")

@@ -56,11 +56,10 @@ class Walk {
     total_ = options_.progress ? engine_.RecCount() : 0;
     LearnLayout();
     while (!engine_.dEOF()) {
-      int32_t count = 0;
-      uint16_t length = 0;
-      const uint8_t* view = engine_.HideDeleted ? nullptr : engine_.RecordsAhead(count, length);
-      if (view) {
-        if (!ScrubView(view, count, length)) break;
+      view_ = engine_.HideDeleted ? kestrel::Engine::RecordView{} : engine_.RecordsAhead();
+      if (view_) {
+        const int32_t count = view_.count;
+        if (!ScrubView()) break;
         engine_.SKIP(count);
         continue;
       }
@@ -126,10 +125,9 @@ class Walk {
   // then counted, shown and repaired as the record-by-record walk would do
   // it, with their repairs written in one write. Returns false when the stop
   // flag ends the walk after one of them.
-  bool ScrubView(const uint8_t* view, int32_t count, size_t length) {
-    first_ = engine_.RecNo();
-    FindDamage(view, length * static_cast<size_t>(count), length);
-    return CommitDamage(count);
+  bool ScrubView() {
+    FindDamage(view_.bytes, size_t{view_.length} * static_cast<size_t>(view_.count), view_.length);
+    return CommitDamage();
   }
 
   // Every field of the view's `bytes` that holds a NUL byte, into damage_,
@@ -166,7 +164,7 @@ class Walk {
             out[i] = c == 0 ? ' ' : c;
           }
         }
-        damage_.push_back({first_ + static_cast<int32_t>(record), f, zeroes, start, patchUsed});
+        damage_.push_back({view_.first + static_cast<int32_t>(record), f, zeroes, start, patchUsed});
         if (!options_.dryRun) patchUsed += size;
         next = start + size;
       } else {
@@ -188,8 +186,7 @@ class Walk {
   }
 
   // The damage found, counted and written, damaged record by damaged record.
-  bool CommitDamage(int32_t count) {
-    const int32_t first = first_;
+  bool CommitDamage() {
     // Counted and shown damaged record by damaged record, as the walk would.
     // A repair is due on disk from the moment the walk would have poked it,
     // so whatever ends the walk early (a hook that throws, the stop flag)
@@ -219,7 +216,7 @@ class Walk {
         }
       }
       writeDue();
-      if (options_.progress) options_.progress(first + count - 1, total_);
+      if (options_.progress) options_.progress(view_.first + view_.count - 1, total_);
     } catch (...) {
       writeDue();
       throw;
@@ -239,7 +236,7 @@ class Walk {
       const Damage& d = damage_[i];
       changes_.push_back({d.start, patch_.data() + d.patch, place_[d.field].second});
     }
-    if (engine_.WriteChanges(first_, changes_)) return;
+    if (engine_.WriteChanges(view_, changes_)) return;
     counters_ = before;
     for (size_t i = 0; i < due; ++i) {
       const Damage& d = damage_[i];
@@ -276,7 +273,7 @@ class Walk {
   std::vector<Damage> damage_;
   std::vector<uint8_t> patch_;  // the repaired bytes of the damaged fields, one after the other
   std::vector<kestrel::Engine::ByteChange> changes_;
-  int32_t first_ = 0;  // the view's first record
+  kestrel::Engine::RecordView view_;  // the records being scrubbed a window at a time
   std::string bytes_;
   std::string name_;
   bool written_ = false;

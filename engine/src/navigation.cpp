@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "kestrel/engine.h"
+#include "read_window.h"
 
 namespace kestrel {
 
@@ -82,16 +83,12 @@ void Engine::SKIP(int32_t n) {
   // stepped over unread; the last one before the goal is read as usual, so
   // that the record buffer is left as a plain walk would leave it, also when
   // the read of the goal fails.
-  if (n > 2 && !HideDeleted && d.Window.Enabled && d.Window.Valid && d.RecordLength > 0) {
-    const ReadWindow& w = d.Window;
-    const uint64_t windowEnd = w.Start + w.Bytes.size();
-    const uint64_t next = d.RecordPosition(d.CurrentRecord + 1);
-    if (d.CurrentRecord < d.RecordCount && next >= w.Start && next < windowEnd) {
-      const int64_t held = static_cast<int64_t>((windowEnd - next) / d.RecordLength);
-      const int64_t step = std::min<int64_t>({held, n - 2, static_cast<int64_t>(d.RecordCount) - d.CurrentRecord});
-      d.CurrentRecord += static_cast<int32_t>(step);
-      counted = static_cast<int32_t>(step);
-    }
+  if (n > 2 && !HideDeleted && d.Window->Enabled() && d.RecordLength > 0 && d.CurrentRecord < d.RecordCount) {
+    const uint64_t held = d.Window->HeldFrom(d.RecordPosition(d.CurrentRecord + 1)) / d.RecordLength;
+    const int64_t step =
+        std::min<int64_t>({static_cast<int64_t>(held), n - 2, static_cast<int64_t>(d.RecordCount) - d.CurrentRecord});
+    d.CurrentRecord += static_cast<int32_t>(step);
+    counted = static_cast<int32_t>(step);
   }
   do {
     int32_t k;

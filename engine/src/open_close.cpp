@@ -2,6 +2,7 @@
 // the current work area with everything it owns, and the two whole-file
 // operations on an open table: writing it to the disk and copying it.
 #include "kestrel/engine.h"
+#include "read_window.h"
 
 namespace kestrel {
 
@@ -46,8 +47,7 @@ void Engine::CloseDbf(TableDescriptor& d) {
   std::vector<uint8_t>().swap(d.RecordBuffer);
   std::vector<FieldEntry>().swap(d.Fields);
   d.FieldIndex.clear();
-  d.Window.Valid = false;
-  std::vector<uint8_t>().swap(d.Window.Bytes);
+  d.Window->Release();
   if (ErrorCode != 0) SetError(ErrorCode, "File:  " + d.FileName + " [CloseDbf(" + d.FileName + ")]");
 }
 

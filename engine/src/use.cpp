@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kestrel/engine.h"
+#include "read_window.h"
 
 namespace kestrel {
 
@@ -103,7 +104,7 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   // opened for reading only (a caller that only looks, and lets others go on
   // working) is read through the window too: nothing is written from what it
   // holds, and what it shows is the file as it was a moment before.
-  d.Window.Enabled = exclusive && (mode == 18 || (mode & 0x0F) == 0);
+  d.Window->Enable(exclusive && (mode == openmode::Exclusive || (mode & 0x0F) == openmode::Read));
 
   const uint32_t needed = CalcAppRecordSize(d);
   if (buffer == nullptr && needed <= 0xFFFF) {

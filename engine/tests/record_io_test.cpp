@@ -165,24 +165,53 @@ TEST(UnpackRecord, LogicalFieldsAreTrueForTAndY) {
 // record count and reports nothing.
 TEST(GetDbfRecord, ReadWindowErrorsAndACountThatCannotBeRefreshed) {
   testkit::TableFixture f;
-  const std::string path = f.Make("t", testkit::Layout({{"NAME", 'C', 3}}, {" one", " two"}));
+  // Records of 4 bytes: the window filled by USE at record 1 holds 65536 of
+  // them, so the step to record 65537 fills it afresh.
+  const int32_t held = 256 * 1024 / 4;
+  std::vector<std::string> records(held + 3, " abc");
+  const std::string path = f.Make("t", testkit::Layout({{"NAME", 'C', 3}}, records));
   f.engine.USE(path + " EXCLUSIVE");
-  f.engine.SKIP(0);  // re-read from the window filled by USE: no read call
-  f.Table().Window.Valid = false;
+  const int readsAfterUse = f.platform.reads;
+  f.engine.SKIP(held - 1);  // to the window's last record: no read call
+  EXPECT_EQ(f.engine.RecNo(), held);
+  EXPECT_EQ(f.platform.reads, readsAfterUse);
   f.platform.faults.read = 23;
   f.platform.faults.readAfter = f.platform.reads;
   f.engine.SKIP(1);
   EXPECT_EQ(f.Err(), "23 File:  " + testkit::EngineName(path) + "  [GetDbfRecord]");
-  EXPECT_EQ(f.engine.RecNo(), 1);
+  EXPECT_EQ(f.engine.RecNo(), held);
   f.platform.faults.read.reset();
 
-  f.engine.USE(path);
+  f.engine.USE(f.Make("s", testkit::Layout({{"NAME", 'C', 3}}, {" one", " two"})));
   f.platform.faults.size = 5;
   EXPECT_FALSE(f.engine.dEOF());
   EXPECT_EQ(f.engine.RecCount(), 2);
   f.engine.SKIP(1);
   EXPECT_EQ(f.engine.ErrorCode, 0);
   EXPECT_EQ(f.Pos(), "2");
+}
+
+// The records a walk gets from the read window go back in one write only
+// while the window still holds what the view showed, of the table current
+// now, and only inside the view's records.
+TEST(RecordsAhead, AViewIsWrittenBackOnlyWhileItIsTheWindowsOwn) {
+  testkit::TableFixture f;
+  const int32_t held = 256 * 1024 / 4;  // records of 4 bytes in one window
+  const std::string path = f.Make("t", testkit::Layout({{"NAME", 'C', 3}}, std::vector<std::string>(held + 2, " abc")));
+  f.engine.USE(path + " EXCLUSIVE");
+  const kestrel::Engine::RecordView view = f.engine.RecordsAhead();
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view.first, 1);
+  EXPECT_EQ(view.count, held);
+  const uint8_t z[] = {'Z'};
+  EXPECT_FALSE(f.engine.WriteChanges(view, {{size_t{4} * held, z, 1}}));  // past the view
+  EXPECT_TRUE(f.engine.WriteChanges(view, {{5, z, 1}}));                  // record 2's NAME
+  f.engine.SKIP(held);  // the window is read afresh at record held + 1
+  EXPECT_FALSE(f.engine.WriteChanges(view, {{9, z, 1}}));
+  const std::string bytes = testkit::ReadFile(path + ".dbf");
+  const size_t header = 32 + 32 + 1;
+  EXPECT_EQ(bytes.substr(header, 12), " abc Zbc abc");
+  EXPECT_EQ(f.engine.RecordsAhead().first, held + 1);
 }
 
 }  // namespace

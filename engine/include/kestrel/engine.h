@@ -44,15 +44,9 @@ struct FieldEntry {
   uint16_t Offset = 0;  // in the record; the deletion flag is byte 0
 };
 
-// Reads of an exclusively held table go through a window of the file, so that
-// walking a table costs memory copies instead of system calls; writes go
-// straight to the file and update the window.
-struct ReadWindow {
-  bool Enabled = false;
-  uint64_t Start = 0;
-  std::vector<uint8_t> Bytes;
-  bool Valid = false;
-};
+// The read window of a table held exclusively: the engine's own (see
+// engine/src/read_window.h).
+class ReadWindow;
 
 // Field names are looked up by a view of the caller's text: no copy is made.
 struct NameHash {
@@ -61,6 +55,11 @@ struct NameHash {
 };
 
 struct TableDescriptor {
+  TableDescriptor();
+  ~TableDescriptor();
+  TableDescriptor(TableDescriptor&&) noexcept;
+  TableDescriptor& operator=(TableDescriptor&&) noexcept;
+
   std::string FileName;
   // The name as the caller spelled it, given to the platform to open. The
   // engine's texts show FileName, upper-cased as on Windows; on a file system
@@ -94,7 +93,9 @@ struct TableDescriptor {
   std::vector<int32_t> LockList;  // record numbers, first entry first
   std::vector<uint8_t> SpareRecord;
   bool Exclusive = false;
-  ReadWindow Window;
+  // Reads of an exclusively held table are answered from a window of the
+  // file; every write goes to the file and then into the window.
+  std::unique_ptr<ReadWindow> Window;
 
   // Byte position of record n in the file.
   uint64_t RecordPosition(int32_t n) const {
@@ -237,28 +238,37 @@ class Engine {
   void FieldPlace(uint8_t f, uint16_t& offset, uint16_t& size);
 
   // ---- Bulk access, for walks over a whole table held exclusively
-  // The raw bytes of the current record and of the records after it, as the
-  // file holds them (before any OEM translation), from the table's read
-  // window: whole records only, none past the record count. `count` gets
-  // their number, `length` the record length. It is 0, and the result null, when the table is not read
-  // through a window, is at its end, or the file does not hold the current
-  // record in full; the record operations then report why. The view is valid
-  // until the next operation on the table.
-  const uint8_t* RecordsAhead(int32_t& count, uint16_t& length);
-  // Changes bytes of the records RecordsAhead showed, many field writes
-  // gathered into one: each change puts `n` bytes at byte `at` of the view
-  // that began at record r, in increasing order, all inside the records the
-  // table counts and may write. Changes close to each other are written in
-  // one write of the stretch from the first to the end of the last (the bytes
-  // in between as the window holds them: the file's own). Reports nothing: it returns false
-  // when it may not write there, or the write fails or comes up short, and
-  // the caller then writes each field with Poke, which says what failed.
+  // Records of the current table as the file holds them (before any OEM
+  // translation): the current record and those after it that the table's
+  // read window holds in full, none past the record count.
+  struct RecordView {
+    const uint8_t* bytes = nullptr;
+    int32_t first = 0;  // the number of the first record
+    int32_t count = 0;
+    uint16_t length = 0;      // the record length
+    uint64_t generation = 0;  // the window's, when the view was made
+    explicit operator bool() const { return bytes != nullptr; }
+  };
+  // An empty view when the table is not read through a window, is at its
+  // end, or the file does not hold the current record in full; the record
+  // operations then report why. The view is good until the next operation on
+  // the table.
+  RecordView RecordsAhead();
+  // Changes bytes of the records of `view`, many field writes gathered into
+  // one: each change puts `n` bytes at byte `at` of the view, in increasing
+  // order, all inside records the table counts and may write. Changes close
+  // to each other are written in one write of the stretch from the first to
+  // the end of the last (the bytes in between as the window holds them: the
+  // file's own). Reports nothing: it returns false when the view is not the
+  // table's current one, it may not write there, or the write fails or comes
+  // up short; the caller then writes each field with Poke, which says what
+  // failed.
   struct ByteChange {
     size_t at;
     const uint8_t* bytes;
     size_t n;
   };
-  bool WriteChanges(int32_t r, const std::vector<ByteChange>& changes);
+  bool WriteChanges(const RecordView& view, const std::vector<ByteChange>& changes);
 
  private:
   [[noreturn]] void Halt(int code);
@@ -269,8 +279,6 @@ class Engine {
   void RejectNotDbase(TableDescriptor& d, bool shortName, const std::string& glue, const std::string& reason,
                       const std::string& tail);
   void TakeEndPosition(TableDescriptor& d);
-  // Reads the window afresh from `pos` on.
-  uint16_t FillWindow(TableDescriptor& d, uint64_t pos, bool* seekFailed);
   uint16_t ReadAt(TableDescriptor& d, uint64_t pos, uint8_t* out, size_t n, size_t* got, bool* seekFailed);
   uint16_t WriteAt(TableDescriptor& d, uint64_t pos, const uint8_t* data, size_t n, size_t* written);
   // The bytes of field f that lie inside the record: offset and size.
