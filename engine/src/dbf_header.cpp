@@ -112,58 +112,66 @@ bool Engine::ReadHeader(TableDescriptor& d, uint64_t fileSize) {
     RejectNotDbase(d, false, "(", "Invalid version byte", ")+ [USE/OpenDBF]");
     return false;
   }
+  return version == 0x02 ? ReadDbase2Header(d, prolog, fileSize) : ReadDbase3Header(d, prolog);
+}
 
-  if (version == 0x02) {
-    d.RecordCount = U16(prolog + 1);
-    d.RecordLength = U16(prolog + 6);
-    d.HeaderLength = 521;
-    if (fileSize < 521) {
-      RejectNotDbase(d, false, "(", "Header is less than 521 bytes", ") [Use/OpenDBF]");
-      return false;
-    }
-    if (d.RecordLength == 0) {
-      // A record always holds at least its deletion flag; a zero length
-      // would leave nothing to read and nothing to divide the file by.
-      RejectNotDbase(d, true, "(", "Record length is out of range", ") [Use/OpenDbf]");
-      return false;
-    }
-    d.RecordBuffer.assign(d.RecordLength, ' ');
-    d.State = 1;
-    d.HasMemo = false;
-    std::vector<uint8_t> slots(512);
-    uint16_t rc = d.DataFile->Seek(8);
-    if (rc != 0) throw EInOutError(rc, "I/O error " + std::to_string(rc) + " reading " + d.FileName);
-    if (ReadOrThrow(d, slots.data(), 512) < 512) {
-      Release(d);
-      SetError(100, "Error reading " + d.FileName + " [Use/OpenDbf]");
-      return false;
-    }
-    std::vector<FieldEntry> entries(1);
-    uint16_t offset = 1;
-    bool terminated = false;
-    for (int k = 1; k <= 32; ++k) {
-      const uint8_t* slot = slots.data() + (k - 1) * 16;
-      if (slot[0] == 0x0D) {
-        terminated = true;
-        break;
-      }
-      FieldEntry entry;
-      if (!MakeFieldEntry(d, slot, kSlot16, offset, entry)) {
-        Release(d);
-        return false;
-      }
-      entries.push_back(entry);
-    }
-    if (!terminated) {
-      RejectNotDbase(d, true, "(", "Number of fields is out of range", ") [Use/OpenDbf]");
-      return false;
-    }
-    d.FieldCount = static_cast<uint8_t>(entries.size() - 1);
-    d.Fields = std::move(entries);
-    BuildFieldIndex(d);
-    return true;
+// dBASE II: a fixed 521-byte header with 32 slots of 16 bytes from byte 8.
+bool Engine::ReadDbase2Header(TableDescriptor& d, const uint8_t* prolog, uint64_t fileSize) {
+  d.RecordCount = U16(prolog + 1);
+  d.RecordLength = U16(prolog + 6);
+  d.HeaderLength = 521;
+  if (fileSize < 521) {
+    RejectNotDbase(d, false, "(", "Header is less than 521 bytes", ") [Use/OpenDBF]");
+    return false;
   }
+  if (d.RecordLength == 0) {
+    // A record always holds at least its deletion flag; a zero length
+    // would leave nothing to read and nothing to divide the file by.
+    RejectNotDbase(d, true, "(", "Record length is out of range", ") [Use/OpenDbf]");
+    return false;
+  }
+  d.RecordBuffer.assign(d.RecordLength, ' ');
+  d.State = 1;
+  d.HasMemo = false;
+  std::vector<uint8_t> slots(512);
+  uint16_t rc = d.DataFile->Seek(8);
+  if (rc != 0) throw EInOutError(rc, "I/O error " + std::to_string(rc) + " reading " + d.FileName);
+  if (ReadOrThrow(d, slots.data(), 512) < 512) {
+    Release(d);
+    SetError(100, "Error reading " + d.FileName + " [Use/OpenDbf]");
+    return false;
+  }
+  std::vector<FieldEntry> entries(1);
+  uint16_t offset = 1;
+  bool terminated = false;
+  for (int k = 1; k <= 32; ++k) {
+    const uint8_t* slot = slots.data() + (k - 1) * 16;
+    if (slot[0] == 0x0D) {
+      terminated = true;
+      break;
+    }
+    FieldEntry entry;
+    if (!MakeFieldEntry(d, slot, kSlot16, offset, entry)) {
+      Release(d);
+      return false;
+    }
+    entries.push_back(entry);
+  }
+  if (!terminated) {
+    RejectNotDbase(d, true, "(", "Number of fields is out of range", ") [Use/OpenDbf]");
+    return false;
+  }
+  d.FieldCount = static_cast<uint8_t>(entries.size() - 1);
+  d.Fields = std::move(entries);
+  BuildFieldIndex(d);
+  return true;
+}
 
+// dBASE III and later: the header length and record length in the prolog,
+// then field slots of 32 bytes (48 for dBASE 7, after 36 more bytes) up to
+// the terminator.
+bool Engine::ReadDbase3Header(TableDescriptor& d, const uint8_t* prolog) {
+  const uint8_t version = prolog[0];
   const bool extended = version == 0x04 || version == 0x8C;
   d.HasMemo = (version & 0x80) != 0;
   const int headerLength = U16(prolog + 8);

@@ -275,6 +275,8 @@ class Engine {
   // LockHeader (state 2) and LockTable (state 1): the region from LockBase + 1.
   bool LockWhole(uint8_t state, uint32_t length, const char* tag, const char* what);
   bool ReadHeader(TableDescriptor& d, uint64_t fileSize);
+  bool ReadDbase2Header(TableDescriptor& d, const uint8_t* prolog, uint64_t fileSize);
+  bool ReadDbase3Header(TableDescriptor& d, const uint8_t* prolog);
   bool MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout, uint16_t& offset, FieldEntry& entry);
   void RejectNotDbase(TableDescriptor& d, bool shortName, const std::string& glue, const std::string& reason,
                       const std::string& tail);
