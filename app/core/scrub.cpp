@@ -25,7 +25,7 @@ class ForcedMode {
     // A dry run writes nothing, so it opens the table for reading only (and
     // lets others read and write it meanwhile): a read-only table can be
     // inspected too.
-    if (readOnly) engine.ForcedOpenMode = 0x40;
+    if (readOnly) engine.ForcedOpenMode = kestrel::openmode::Inspect;
   }
   ~ForcedMode() { engine_.ForcedOpenMode = saved_; }
   ForcedMode(const ForcedMode&) = delete;

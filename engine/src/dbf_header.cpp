@@ -138,7 +138,7 @@ bool Engine::ReadDbase2Header(TableDescriptor& d, const uint8_t* prolog, uint64_
   if (rc != 0) throw EInOutError(rc, "I/O error " + std::to_string(rc) + " reading " + d.FileName);
   if (ReadOrThrow(d, slots.data(), 512) < 512) {
     Release(d);
-    SetError(100, "Error reading " + d.FileName + " [Use/OpenDbf]");
+    SetError(oserr::DiskReadError, "Error reading " + d.FileName + " [Use/OpenDbf]");
     return false;
   }
   std::vector<FieldEntry> entries(1);
@@ -204,13 +204,13 @@ bool Engine::ReadDbase3Header(TableDescriptor& d, const uint8_t* prolog) {
     uint8_t extension[36];
     if (ReadOrThrow(d, extension, 36) < 36) {
       Release(d);
-      SetError(100, "Error reading " + d.FileName + " [Use/OpenDbf]");
+      SetError(oserr::DiskReadError, "Error reading " + d.FileName + " [Use/OpenDbf]");
       return false;
     }
   }
   if (ReadOrThrow(d, area.data(), area.size()) < area.size()) {
     Release(d);
-    SetError(100, "Error reading " + d.FileName + " [Use/OpenDbf]");
+    SetError(oserr::DiskReadError, "Error reading " + d.FileName + " [Use/OpenDbf]");
     return false;
   }
   ErrorCode = 0;

@@ -83,7 +83,7 @@ void Engine::Poke(const std::string& data, uint8_t f, int32_t r) {
   if (ErrorCode != 0) {
     SetError(ErrorCode, context);
   } else if (written != n) {
-    SetError(101, context);
+    SetError(oserr::DiskWriteError, context);
   }
 }
 

@@ -39,7 +39,7 @@ void Engine::EngineStartup() {
 
 void Engine::WorkAreaStartup() {
   exitProcRegistered_ = true;
-  DefaultOpenMode = 66;
+  DefaultOpenMode = openmode::Shared;
   for (auto& slot : areas_) slot.reset();
   EngineReady = true;
 }

@@ -75,11 +75,11 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
     scratch.OpenName = Cut(FullPathName(spelled.substr(0, cmd.size())), kMaxText);
   }
 
-  if (DefaultOpenMode == 18) exclusive = true;
-  uint8_t mode = exclusive ? 18 : static_cast<uint8_t>(DefaultOpenMode & 0xFF);
+  if (DefaultOpenMode == openmode::Exclusive) exclusive = true;
+  uint8_t mode = exclusive ? openmode::Exclusive : static_cast<uint8_t>(DefaultOpenMode & 0xFF);
   if (!SharedAccess) {
     exclusive = true;
-    mode = 2;
+    mode = openmode::Compatible;
   }
   if (ForcedOpenMode != 65535) mode = static_cast<uint8_t>(ForcedOpenMode & 0xFF);
   const uint8_t savedMode = FileMode;
