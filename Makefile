@@ -4,9 +4,12 @@
 #               build, and run every suite it can run
 # and the developer's quick loop:
 #   make check  one debug build, its in-process cases in parallel
+# and the releases:
+#   make package  Windows zips and installers, the Debian packages and
+#               SHA256SUMS into dist/ (scripts/package.sh)
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
-.PHONY: all setup setup-run build run test check bench fuzz screenshots clean
+.PHONY: all setup setup-run build run test check package bench fuzz screenshots clean
 
 all: build
 
@@ -33,6 +36,9 @@ check: setup
 	@cmake --build --preset debug
 	@ctest --preset check
 
+package: setup
+	@bash scripts/package.sh
+
 # The benchmarks need the full set (Google Benchmark, python3, bc); the
 # configure step finds them only when they are there, hence the new one.
 bench: setup
@@ -54,4 +60,4 @@ screenshots: setup
 	@bash scripts/screenshots.sh
 
 clean:
-	rm -rf build scratch
+	rm -rf build scratch dist

@@ -4,7 +4,8 @@
 # under AddressSanitizer and UndefinedBehaviorSanitizer, a 32-bit Linux build
 # under qemu-i386 (the data model of the 32-bit Windows program), and the
 # Windows builds (64-bit tests under Wine; the 32-bit build is compiled and
-# linked only, as 32-bit Windows programs cannot start here).
+# linked only, as 32-bit Windows programs cannot start here) and the
+# releases of make package, installed and run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,6 +38,9 @@ step "32-bit Linux build, its tests under qemu-i386" linux linux32
 if [ -f scripts/test-windows.sh ]; then
   step "Windows build and tests under Wine" bash scripts/test-windows.sh
 fi
+# After the Windows step, whose build directories the releases reuse.
+step "Packages: make package, then each kind installed and run" \
+  bash -c 'bash scripts/package.sh && bash packaging/tests/test-packages.sh'
 
 echo
 if [ "$failed" -ne 0 ]; then

@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 
 namespace dbfclean {
 
@@ -89,8 +90,19 @@ void QtRunUi::ShowFatalError(const std::string& text) {
   ExecWithArrow(box);
 }
 
+QIcon AppIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 256})
+    icon.addFile(QStringLiteral(":/images/dbfclean-%1.png").arg(size), QSize(size, size));
+  return icon;
+}
+
 int DesktopMain(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The icon of every window (title bars, task switchers), and the desktop
+  // entry that a Wayland compositor takes the icon and name from.
+  QApplication::setWindowIcon(AppIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("dbfclean"));
   QtPlatform platform(kestrel::Platform::Default());
   kestrel::Engine engine(platform);
   QtRunUi ui(platform);

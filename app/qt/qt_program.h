@@ -3,6 +3,7 @@
 // whose halting report is a critical message box.
 #pragma once
 
+#include <QIcon>
 #include <QMessageBox>
 #include <memory>
 #include <string>
@@ -51,6 +52,9 @@ class QtRunUi : public RunUi {
   std::unique_ptr<TMsgPanel> MsgPanel_;
   std::unique_ptr<TfrmSelectFiles> frmSelectFiles_;
 };
+
+// The program's icon at 16, 32, 48 and 256 pixels.
+QIcon AppIcon();
 
 // The program: the engine on the Qt platform, the run, its exit status.
 int DesktopMain(int argc, char** argv);

@@ -5,12 +5,14 @@
 // after windows.h, which it needs
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "kestrel/engine.h"
 #include "msg_panel.h"
 #include "run.h"
 #include "select_files.h"
+#include "version_option.h"
 
 namespace dbfclean::win32 {
 namespace {
@@ -47,6 +49,7 @@ class Win32Ui : public RunUi {
 }  // namespace dbfclean::win32
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (dbfclean::win32::ShowVersionIfAsked(__argc, __argv)) return 0;
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   kestrel::Engine engine;

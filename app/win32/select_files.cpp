@@ -150,6 +150,13 @@ INT_PTR TfrmSelectFiles::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       ReleaseDC(dialog_, dc);
       if (metrics.tmHeight > 0) textHeight_ = metrics.tmHeight;
       SendMessageA(dialog_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+      // The program's icon on the taskbar and in Alt+Tab (the caption shows
+      // none, as the dialog has no system menu).
+      SendMessageA(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LoadIconA(instance_, MAKEINTRESOURCEA(1))));
+      SendMessageA(
+          dialog_, WM_SETICON, ICON_SMALL,
+          reinterpret_cast<LPARAM>(LoadImageA(instance_, MAKEINTRESOURCEA(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
 
       RECT frame{0, 0, ScaleToTextHeight(kDialogClientWidth, textHeight_),
                  ScaleToTextHeight(kDialogClientHeight, textHeight_)};

@@ -336,6 +336,16 @@ class DesktopTest : public QObject {
     QCOMPARE(CurrentDirectory(), tree.root);
   }
 
+  // The program's window icon, drawn at each size it ships.
+  void appIconAtEverySize() {
+    const QIcon icon = AppIcon();
+    for (int size : {16, 32, 48, 256}) {
+      const QImage image = icon.pixmap(QSize(size, size)).toImage();
+      QCOMPARE(image.size(), QSize(size, size));
+      QCOMPARE(image.pixelColor(size / 2, size / 2).alpha(), 255);
+    }
+  }
+
   void haltingBoxAndExitStatus() {
     testkit::TempDir tmp;
     const std::string root = QDir(QString::fromStdString(tmp.path())).canonicalPath().toStdString();

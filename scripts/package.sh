@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# make package: the releases, into dist/:
+#   dbfclean-VERSION-win64.zip, dbfclean-VERSION-win64-setup.exe   (x86-64)
+#   dbfclean-VERSION-win32.zip, dbfclean-VERSION-win32-setup.exe   (i686)
+#   dbfclean-cli_VERSION_ARCH.deb, dbfclean_VERSION_ARCH.deb       (this machine's Debian architecture)
+#   SHA256SUMS over all of them
+# The Windows releases come from the build directories that
+# scripts/test-windows.sh uses (build/mingw64, build/mingw32), so that after
+# make test only the packing is left; the Debian packages from their own
+# build, build/deb, made with Debian's hardening flags for /usr.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+version=$(sed -n 's/^project(dbfclean VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# What cpack packs: the programs and the files installed beside them.
+targets=(dbfclean dbfclean-cli)
+
+pack() {
+  local dir="$1" generators="$2"
+  rm -rf "$dir/_packages"
+  (cd "$dir" && cpack -G "$generators" -B _packages >/dev/null)
+}
+
+rm -rf dist
+mkdir -p dist
+
+for preset in mingw64 mingw32; do
+  echo "--> Windows ($preset)"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target "${targets[@]}"
+  pack "build/$preset" "ZIP;NSIS"
+  cp "build/$preset/_packages/"dbfclean-"$version"-win*.zip "build/$preset/_packages/"dbfclean-"$version"-win*-setup.exe dist/
+done
+
+echo "--> Debian packages"
+if [ ! -f build/deb/CMakeCache.txt ]; then
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+  CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+    cmake -S . -B build/deb -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DDBFCLEAN_TESTS=OFF -DDBFCLEAN_QT=ON >/dev/null
+fi
+cmake --build build/deb --parallel 2 --target "${targets[@]}" dbfclean_docs
+pack build/deb DEB
+cp build/deb/_packages/*.deb dist/
+
+(cd dist && sha256sum -- * >SHA256SUMS)
+echo "dist/:"
+ls -l dist
