@@ -13,17 +13,11 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
 # Each test program gets this many seconds; a hang must not stall CI.
 TEST_TIMEOUT=${TEST_TIMEOUT:-300}
 
 export WINEPREFIX="$PWD/build/wine"
-export WINEDEBUG=-all
-export WINEARCH=win64
-# No Mono or Gecko installer on the first start: nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=C.UTF-8
+source scripts/wine-env.sh
 unset DISPLAY WAYLAND_DISPLAY
 
 results=()

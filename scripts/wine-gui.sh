@@ -9,13 +9,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
-export WINEPREFIX="${WINEPREFIX:-$PWD/build/wine}"
-export WINEDEBUG=-all
-export WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=C.UTF-8
+source scripts/wine-env.sh
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"

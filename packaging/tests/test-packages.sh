@@ -22,15 +22,8 @@ arch=$(dpkg --print-architecture)
 peinfo="python3 packaging/tests/peinfo.py"
 summary="Database(s) are cleaned up! Fixed 47 zeroes in 6 records"
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
 export WINEPREFIX="$root/build/wine"
-export WINEDEBUG=-all
-export WINEARCH=win64
-# No Mono or Gecko installer, and no menu entries of the host for the
-# shortcuts the installer makes.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LC_ALL=C.UTF-8
+source scripts/wine-env.sh
 unset DISPLAY WAYLAND_DISPLAY
 
 work="$root/build/package-tests"
