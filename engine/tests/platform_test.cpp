@@ -5,6 +5,10 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "testkit.h"
 
 namespace {
@@ -209,6 +213,25 @@ TEST(PosixPlatform, LanguageAndOemTable) {
 }
 
 #ifndef _WIN32
+TEST(PosixPlatformDeathTest, ADirectoryThatCanBeEnteredButNotReadIsAccessDenied) {
+  testkit::TempDir dir;
+  const std::string locked = dir.File("locked");
+  std::filesystem::create_directory(locked);
+  std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+  std::filesystem::permissions(locked, std::filesystem::perms(0311));
+  // In a child that is no superuser (who may read any directory): the exit
+  // status is the search's result once the directory was entered.
+  EXPECT_EXIT(
+      {
+        if (geteuid() == 0 && setuid(65534) != 0) std::_Exit(99);
+        if (host().ChangeDirectory(locked) != 0) std::_Exit(98);
+        std::unique_ptr<kestrel::DirSearch> search;
+        kestrel::FoundFile found;
+        std::_Exit(host().FindFirst(locked + "/*.*", kestrel::attr::Directory, &search, &found));
+      },
+      testing::ExitedWithCode(5), "");
+}
+
 TEST(PosixPlatformDeathTest, ExitStatusKeepsEightBits) {
   // POSIX keeps 8 bits of a status: larger engine codes end the process with 255.
   EXPECT_EXIT(host().ExitProcess(212), testing::ExitedWithCode(212), "");
