@@ -17,9 +17,11 @@ constexpr const char* kTableMask = "*.dbf";
 // or the search's error number (3 for a missing directory, 5 for one that
 // may not be read).
 // `onBusy`, when set, is called each time a name is inserted at sorted position
-// 100 (the moment the dialog shows the busy cursor).
+// 100 (the moment the dialog shows the busy cursor). `style` says how the
+// directory and a mask are joined.
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,
-                 std::vector<std::string>* names, const std::function<void()>& onBusy = {});
+                 std::vector<std::string>* names, const std::function<void()>& onBusy = {},
+                 kestrel::PathStyle style = kestrel::HostPathStyle());
 
 // Inserts `name` at its sorted place unless it is there already; returns the
 // position, or -1 for a name already listed.
