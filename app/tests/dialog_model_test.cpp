@@ -153,20 +153,33 @@ TEST(Scaling, DialogByPpiAndTextHeight) {
   EXPECT_EQ(dbfclean::FindControl("nope"), nullptr);
 }
 
-TEST(Scaling, PanelByScreenWidthAndCentring) {
-  EXPECT_EQ(dbfclean::ScalePanel(640).width, 239);
-  const auto wide = dbfclean::ScalePanel(1280);
+TEST(Scaling, PanelByTextHeightThenScreenWidthAndCentring) {
+  EXPECT_EQ(dbfclean::ScalePanel(640, 13).width, 239);
+  const auto wide = dbfclean::ScalePanel(1280, 13);
   EXPECT_EQ(wide.width, 478);
   EXPECT_EQ(wide.height, 112);
   EXPECT_EQ(wide.fontPoints, 18);
-  const auto odd = dbfclean::ScalePanel(800);  // 298.75, 70, 11.25
+  const auto odd = dbfclean::ScalePanel(800, 13);  // 298.75, 70, 11.25
   EXPECT_EQ(odd.width, 299);
   EXPECT_EQ(odd.height, 70);
   EXPECT_EQ(odd.fontPoints, 11);
-  EXPECT_EQ(dbfclean::CentrePanel(640, 480, 239, 56).left, 200);
-  EXPECT_EQ(dbfclean::CentrePanel(640, 480, 239, 56).top, 212);
-  EXPECT_EQ(dbfclean::CentrePanel(200, 40, 239, 56).left, 0);
-  EXPECT_EQ(dbfclean::CentrePanel(200, 40, 239, 56).top, 0);
+  // 144 pixels per inch: a 20-pixel text height first (368 x 86, 14 points),
+  // then a 1024-pixel screen.
+  const auto dense = dbfclean::ScalePanel(1024, 20);
+  EXPECT_EQ(dense.width, 589);
+  EXPECT_EQ(dense.height, 138);
+  EXPECT_EQ(dense.fontPoints, 22);
+  EXPECT_EQ(dbfclean::CentreOnScreen(640, 480, 239, 56).left, 200);
+  EXPECT_EQ(dbfclean::CentreOnScreen(640, 480, 239, 56).top, 212);
+  EXPECT_EQ(dbfclean::CentreOnScreen(200, 40, 239, 56).left, 0);
+  EXPECT_EQ(dbfclean::CentreOnScreen(200, 40, 239, 56).top, 0);
+
+  // The text height is the toolkit's for the dialog's font of the display,
+  // or the design's when it cannot tell.
+  int asked = 0;
+  EXPECT_EQ(dbfclean::DisplayTextHeight(144, [&](int fontHeight) { return asked = fontHeight, 20; }), 20);
+  EXPECT_EQ(asked, -17);
+  EXPECT_EQ(dbfclean::DisplayTextHeight(96, [](int) { return 0; }), 13);
 }
 
 TEST(ReadFileList, BusyCursorWhenANameLandsAtPosition100) {

@@ -19,8 +19,9 @@ namespace {
 
 class Win32Ui : public RunUi {
  public:
-  Win32Ui(HINSTANCE instance, kestrel::Platform& platform)
-      : panel_(std::make_unique<TMsgPanel>(instance)), dialog_(std::make_unique<TfrmSelectFiles>(instance, platform)) {}
+  Win32Ui(HINSTANCE instance, kestrel::Platform& platform, const std::string& argument)
+      : panel_(std::make_unique<TMsgPanel>(instance)),
+        dialog_(std::make_unique<TfrmSelectFiles>(instance, platform, argument)) {}
 
   DialogResult ShowSelectionDialog() override { return dialog_->ShowModal(); }
   void ShowProgress(const std::string& text) override { panel_->ShowProgress(text); }
@@ -53,6 +54,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   kestrel::Engine engine;
-  dbfclean::win32::Win32Ui ui(instance, engine.platform());
+  // A folder or a table dropped onto the program (or sent to it) is where
+  // the dialog opens.
+  dbfclean::win32::Win32Ui ui(instance, engine.platform(), __argc > 1 ? __argv[1] : "");
   return dbfclean::RunProgram(engine, ui);
 }

@@ -5,6 +5,7 @@
 
 #include "control_ids.h"
 #include "dialog_model.h"
+#include "display.h"
 #include "panel_model.h"
 
 namespace dbfclean::win32 {
@@ -14,23 +15,7 @@ namespace {
 const COLORREF kYellow = RGB(255, 255, 0);
 bool busy = false;
 
-// The design's text height scaling of a display whose dialog font is not 13
-// pixels high, before the screen-width scaling of FormCreate.
-int DisplayTextHeight() {
-  HDC screen = GetDC(nullptr);
-  const int ppi = GetDeviceCaps(screen, LOGPIXELSY);
-  HFONT font = CreateFontA(DialogFontHeight(ppi), 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
-  HGDIOBJ old = SelectObject(screen, font);
-  TEXTMETRICA metrics{};
-  GetTextMetricsA(screen, &metrics);
-  SelectObject(screen, old);
-  DeleteObject(font);
-  ReleaseDC(nullptr, screen);
-  return metrics.tmHeight > 0 ? metrics.tmHeight : kDesignTextHeight;
-}
-
-// A Delphi-style bevel: light top and left edges, dark bottom and right.
+// A raised bevel: light top and left edges, dark bottom and right.
 void Bevel(HDC dc, RECT& r) {
   HPEN light = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
   HPEN dark = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
@@ -100,26 +85,20 @@ TMsgPanel::~TMsgPanel() {
 void TMsgPanel::FormCreate() {
   // First the display's text height, as for the dialog; then every edge by
   // screen width : 640, rounded from the origin.
-  const int textHeight = DisplayTextHeight();
-  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-  const int width = ScalePanelEdge(ScaleToTextHeight(kPanelWidth, textHeight), screenWidth);
-  const int height = ScalePanelEdge(ScaleToTextHeight(kPanelHeight, textHeight), screenWidth);
-  const int points = MulDiv(ScaleToTextHeight(kPanelFontPoints, textHeight), screenWidth, kDesignScreenWidth);
-  HDC screen = GetDC(nullptr);
-  const int ppi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  font_ = CreateFontA(-MulDiv(points, ppi, 72), 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+  const int ppi = ScreenPpi();
+  const PanelGeometry g = ScalePanel(GetSystemMetrics(SM_CXSCREEN), DialogTextHeight(ppi));
+  font_ = CreateFontA(-MulDiv(g.fontPoints, ppi, 72), 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, "Arial");
   SetWindowLongPtrA(captionPanel_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(font_));
-  SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(captionPanel_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window_, nullptr, 0, 0, g.width, g.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(captionPanel_, nullptr, 0, 0, g.width, g.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TMsgPanel::ShowProgress(const std::string& text) {
   RECT r;
   GetWindowRect(window_, &r);
-  const PanelPlace place =
-      CentrePanel(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), r.right - r.left, r.bottom - r.top);
+  const ScreenPlace place =
+      CentreOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), r.right - r.left, r.bottom - r.top);
   SetWindowPos(window_, HWND_TOP, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   SetWindowTextA(captionPanel_, text.c_str());
   InvalidateRect(captionPanel_, nullptr, TRUE);

@@ -1,5 +1,6 @@
-// TfrmSelectFiles: the modal dialog "Select Files to Clean Up" with its linked
-// drive box, directory list and file list.
+// TfrmSelectFiles: the modal dialog "Select Files to Clean Up", a view of the
+// browsing model: it draws the drive box, the directory list, the file list
+// and the edit box, forwards the user's acts, and shows a failure in a box.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,8 @@
 #include <vector>
 
 #include "bitmaps.h"
-#include "dialog_model.h"
+#include "drives.h"
+#include "file_browser.h"
 #include "kestrel/platform.h"
 #include "run.h"
 
@@ -17,14 +19,16 @@ namespace dbfclean::win32 {
 
 class TfrmSelectFiles {
  public:
-  TfrmSelectFiles(HINSTANCE instance, kestrel::Platform& platform);
+  // `argument`: the program's argument, a directory or a table's path; empty: none.
+  TfrmSelectFiles(HINSTANCE instance, kestrel::Platform& platform, const std::string& argument);
   ~TfrmSelectFiles();
   TfrmSelectFiles(const TfrmSelectFiles&) = delete;
   TfrmSelectFiles& operator=(const TfrmSelectFiles&) = delete;
 
   // Shows the dialog modally; returns OK or Cancel with the directory list's
   // directory and the file list's entries as they were when it closed.
-  // FormClose's failure to restore the current directory is thrown.
+  // Closing always puts the program's directory back; a failure to do so is
+  // thrown.
   DialogResult ShowModal();
 
  private:
@@ -32,25 +36,26 @@ class TfrmSelectFiles {
   static LRESULT CALLBACK DirListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
-  void CreateControls();
-  void FormCreate();
-  void dirListChange();
-  void FormClose();
+  // The messages the dialog answers.
+  void OnInitDialog();
+  void OnMeasureItem(MEASUREITEMSTRUCT& item);
+  void OnDrawItem(const DRAWITEMSTRUCT& item);
+  INT_PTR OnLabelColour(HDC dc, HWND control);
+  bool OnSetCursor();
+  void OnDefaultButton();
+  bool OnCommand(int id, int code);
+  void OnButton(int id);
 
-  // The linked controls. Each may throw kestrel::EInOutError.
-  void SetDirectory(const std::string& path);  // the directory list's directory
-  void SetDrive(char letter);                  // the drive box's choice
-  void SetFileListDirectory(const std::string& path);
-  void OpenDirItem(int index);
-  void RebuildDirItems();
-  void ReadFileNames();
+  // The frame, scaled and centred, and the controls in pixels.
+  void PlaceFrame();
+  void CreateControls();
+
+  // Draws what `result` changed and shows its failure in a box.
+  void Show(const BrowseResult& result);
   void FillDrives();
-  void SelectDriveOf(const std::string& path);
-  bool CaseSensitive(const std::string& path, bool* lowerCase = nullptr);
-  std::string ProgramDir();
-  // Runs a handler; an I/O failure is reported in a box while the dialog stays.
-  template <class F>
-  void Guarded(F&& handler);
+  void FillDirItems();
+  void FillFiles();
+  void dirListChange();
 
   void DrawDirItem(const DRAWITEMSTRUCT& item);
   void DrawDriveItem(const DRAWITEMSTRUCT& item);
@@ -58,20 +63,15 @@ class TfrmSelectFiles {
   HWND Control(int id) const { return GetDlgItem(dialog_, id); }
 
   HINSTANCE instance_;
-  kestrel::Platform& platform_;
+  Win32Drives drives_;
+  FileBrowser browser_;
   Bitmaps bitmaps_;
   HWND dialog_ = nullptr;
   HFONT font_ = nullptr;
-  HBRUSH face_ = nullptr;
   int textHeight_ = kDesignTextHeight;
   int selectionHeight_ = 0;  // the drive box's selection field
   WNDPROC dirListDefault_ = nullptr;
-
-  std::string directory_;  // the directory list's directory
-  std::vector<DirItem> dirItems_;
-  std::string fileDirectory_;  // the file list's directory
-  std::vector<DriveEntry> drives_;
-  char drive_ = 0;
+  HCURSOR beforeBusy_ = nullptr;
 
   DialogResult result_;
   std::exception_ptr failure_;
