@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QIcon>
 
+#include "display.h"
+
 namespace dbfclean {
 
 namespace {
@@ -25,7 +27,9 @@ int ExecWithArrow(QMessageBox& box) {
 }  // namespace
 
 std::unique_ptr<QMessageBox> MakeSummaryBox(const std::string& text, const std::string& caption) {
-  return std::make_unique<QMessageBox>(QMessageBox::NoIcon, Decoded(caption), Decoded(text), QMessageBox::Ok);
+  auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, Decoded(caption), Decoded(text), QMessageBox::Ok);
+  KeepCentred(box.get());
+  return box;
 }
 
 std::unique_ptr<QMessageBox> MakeHaltBox(const std::string& text, const std::string& caption, QWidget* owner) {
@@ -34,6 +38,7 @@ std::unique_ptr<QMessageBox> MakeHaltBox(const std::string& text, const std::str
   auto box =
       std::make_unique<QMessageBox>(QMessageBox::Critical, Decoded(caption), Decoded(lines), QMessageBox::Ok, owner);
   box->setTextFormat(Qt::PlainText);
+  KeepCentred(box.get());
   return box;
 }
 
@@ -49,12 +54,10 @@ QtRunUi::QtRunUi(kestrel::Platform& platform, TfrmSelectFiles::Options options)
 QtRunUi::~QtRunUi() = default;
 
 DialogResult QtRunUi::ShowSelectionDialog() {
-  DialogResult result;
-  result.ok = frmSelectFiles_->exec() == QDialog::Accepted;
-  if (frmSelectFiles_->closeError()) throw *frmSelectFiles_->closeError();
-  result.directory = frmSelectFiles_->Directory();
-  result.entries = frmSelectFiles_->Entries();
-  return result;
+  frmSelectFiles_->exec();
+  const BrowseResult& closed = frmSelectFiles_->Closed();
+  if (!closed.ok()) throw kestrel::EInOutError(closed.code, closed.error);
+  return frmSelectFiles_->Result();
 }
 
 void QtRunUi::ShowProgress(const std::string& text) { MsgPanel_->ShowProgress(Decoded(text)); }
@@ -87,6 +90,7 @@ void QtRunUi::FreeForms() {
 
 void QtRunUi::ShowFatalError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), Decoded(text), QMessageBox::Ok);
+  KeepCentred(&box);
   ExecWithArrow(box);
 }
 
@@ -97,15 +101,23 @@ QIcon AppIcon() {
   return icon;
 }
 
+TfrmSelectFiles::Options ArgumentOptions(int argc, char** argv) {
+  TfrmSelectFiles::Options options;
+  // The first argument as bytes: a path need not be valid in any encoding.
+  if (argc > 1) options.argument = argv[1];
+  return options;
+}
+
 int DesktopMain(int argc, char** argv) {
-  QApplication app(argc, argv);
+  TurnOffToolkitScaling();
+  QApplication app(argc, argv);  // takes the toolkit's own options out of argv
   // The icon of every window (title bars, task switchers), and the desktop
   // entry that a Wayland compositor takes the icon and name from.
   QApplication::setWindowIcon(AppIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("dbfclean"));
   QtPlatform platform(kestrel::Platform::Default());
   kestrel::Engine engine(platform);
-  QtRunUi ui(platform);
+  QtRunUi ui(platform, ArgumentOptions(argc, argv));
   return RunProgram(engine, ui);
 }
 

@@ -56,6 +56,10 @@ class QtRunUi : public RunUi {
 // The program's icon at 16, 32, 48 and 256 pixels.
 QIcon AppIcon();
 
+// The dialog's options for the program's command line: its one optional
+// argument, a directory or a table's path, is where the dialog opens.
+TfrmSelectFiles::Options ArgumentOptions(int argc, char** argv);
+
 // The program: the engine on the Qt platform, the run, its exit status.
 int DesktopMain(int argc, char** argv);
 

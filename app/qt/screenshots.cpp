@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <cstdio>
 
+#include "display.h"
 #include "kestrel/engine.h"
 #include "kestrel/names.h"
 #include "qt_program.h"
@@ -58,6 +59,7 @@ void Settle() {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TurnOffToolkitScaling();
   QApplication app(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: dbfclean-screenshots OUTPUT-DIRECTORY SAMPLES-DIRECTORY\n");
@@ -84,7 +86,7 @@ int main(int argc, char** argv) {
   bool ok = true;
   {
     TfrmSelectFiles::Options options;
-    options.programDir = QFile::encodeName(data).toStdString() + "/";
+    options.argument = QFile::encodeName(data).toStdString();
     TfrmSelectFiles dialog(platform, options);
     auto* files = dialog.findChild<QListWidget*>(QStringLiteral("fileList"));
     for (const char* name : {"CUSTOMER.DBF", "orders.dbf"}) {

@@ -1,11 +1,10 @@
-// The selection dialog's controls, drawing and wiring. The rules (which
-// volumes are listed and how, the directory items with their indents, the
-// file list's filter and order, the layout and its scaling) are the models'.
+// The selection dialog's controls, drawing and wiring. What the lists hold,
+// and every change of directory, is the browsing model's; the layout and its
+// scaling are the dialog model's.
 #include "seldir.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -15,13 +14,11 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QStorageInfo>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 
-#include "file_list.h"
+#include "display.h"
 
 // The images live in this static library, whose resource registration the
 // linker would drop unless something calls it.
@@ -31,10 +28,36 @@ namespace dbfclean {
 
 namespace {
 
-enum ItemRole { kIndentRole = Qt::UserRole, kBitmapRole, kPathRole };
+enum ItemRole { kIndentRole = Qt::UserRole, kBitmapRole };
 
+// Names are shown decoded; the model keeps their bytes.
 QString Decoded(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
-std::string Encoded(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+// The file list answers its movement keys as the system's list boxes do:
+// Home, End, the arrows and the page keys select as they move, also when the
+// current item stays where it is (Home on the first item, End on the last).
+class FileListBox : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    const QModelIndex before = currentIndex();
+    QListWidget::keyPressEvent(event);
+    const int key = event->key();
+    const bool moves = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Home || key == Qt::Key_End ||
+                       key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+    // With Ctrl the caret moves without selecting, as there.
+    if (!moves || (event->modifiers() & Qt::ControlModifier) || !before.isValid() || currentIndex() != before) return;
+    if (event->modifiers() & Qt::ShiftModifier) {
+      // The range from the anchor to the caret holds the caret.
+      selectionModel()->select(before, QItemSelectionModel::Select);
+    } else {
+      // The item alone, and the anchor of a following Shift range, as a move sets them.
+      setCurrentIndex(before);
+    }
+  }
+};
 
 // Fixed item heights for both lists; the directory list also draws each
 // item's bitmap at its indent, with the text 4 pixels after it.
@@ -89,25 +112,6 @@ QIcon ButtonGlyph(const QString& name) {
   return icon;
 }
 
-std::vector<MountedVolume> MountedVolumes() {
-  std::vector<MountedVolume> volumes;
-  for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
-    volumes.push_back(MountedVolume{info.fileSystemType().toStdString(), Encoded(info.rootPath()),
-                                    info.device().toStdString(), Encoded(info.name())});
-  }
-  return volumes;
-}
-
-std::vector<std::string> Subdirectories(const std::string& directory) {
-  std::vector<std::string> names;
-  // Hidden directories (a leading full stop) are left out, as the file
-  // searches leave out hidden files.
-  for (const QString& name : QDir(Decoded(directory)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-    names.push_back(Encoded(name));
-  }
-  return names;
-}
-
 }  // namespace
 
 QPixmap ResourceBitmap(const QString& name) {
@@ -134,19 +138,34 @@ QPixmap ResourceBitmap(const QString& name) {
 }
 
 TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, QWidget* parent)
-    : QDialog(parent), platform_(platform) {
+    : QDialog(parent),
+      volumes_(std::move(options.volumes)),
+      browser_(platform, volumes_,
+               {.style = kestrel::PathStyle::Posix,
+                .programDir =
+                    options.programDir.empty()
+                        ? ProgramDirectory(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString(),
+                                           kestrel::PathStyle::Posix)
+                        : options.programDir,
+                .argument = options.argument,
+                .busy = [](bool on) {
+                  if (on) {
+                    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+                  } else {
+                    QGuiApplication::restoreOverrideCursor();
+                  }
+                }}) {
   setObjectName(QStringLiteral("frmSelectFiles"));
   setWindowTitle(QString::fromLatin1(kDialogCaption));
   // A fixed border with a caption and no border icons.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+  KeepCentred(this);
 
   // The layout is drawn for a 13-pixel text height at 96 pixels per inch:
   // the font follows the display's pixels per inch, the layout the font.
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(std::abs(DialogFontHeight(logicalDpiY())));
-  setFont(font);
-  textHeight_ = QFontMetrics(font).height();
+  const int ppi = ScreenPpi();
+  setFont(DialogFont(ppi));
+  textHeight_ = DialogTextHeight(ppi);
   QPalette black = palette();
   black.setColor(QPalette::WindowText, Qt::black);
   black.setColor(QPalette::Text, Qt::black);
@@ -158,7 +177,6 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   auto label = [&](const char* name) {
     auto* l = new QLabel(QString::fromLatin1(FindControl(name)->text), this);
     l->setPalette(navy);
-    l->setObjectName(QString::fromLatin1(name));
     widgets[name] = l;
     return l;
   };
@@ -170,14 +188,13 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   dirList = new QListWidget(this);
   dirList->setItemDelegate(new ListItemDelegate(ScaleToTextHeight(kDirItemHeight, textHeight_), true, dirList));
   dirList->installEventFilter(this);
-  fileList = new QListWidget(this);
+  fileList = new FileListBox(this);
   fileList->setItemDelegate(new ListItemDelegate(ScaleToTextHeight(kFileItemHeight, textHeight_), false, fileList));
   fileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   cmbDrive = new QComboBox(this);
   cmbDrive->setIconSize(QSize(16, kDriveBitmapHeight));
   eCurDir = new QLineEdit(this);
   btnOK = new QPushButton(QStringLiteral("&OK"), this);
-  btnOK->setDefault(true);
   btnOK->setIcon(ButtonGlyph(QStringLiteral("BBOK")));
   btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
   btnCancel->setIcon(ButtonGlyph(QStringLiteral("BBCANCEL")));
@@ -197,8 +214,8 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
     QWidget* w = widgets.at(control.name);
     w->setObjectName(QString::fromLatin1(control.name));
     const Rect r = ScaleControl(control, textHeight_);
-    // Labels size themselves to their text, as on Windows: the design's widths
-    // fit "MS Sans Serif", and a wider font must not cut the text.
+    // A label is as wide as its text, never narrower than designed: the
+    // design's widths fit "MS Sans Serif", and another font must not cut it.
     const int width = control.cls == ControlClass::Label ? std::max(r.width, w->sizeHint().width()) : r.width;
     w->setGeometry(r.left, r.top, width, r.height);
   }
@@ -210,55 +227,29 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   QWidget::setTabOrder(btnOK, btnCancel);
   dirList->setFocus();
 
-  connect(dirList, &QListWidget::itemDoubleClicked, this, &TfrmSelectFiles::OpenDirItem);
-  connect(cmbDrive, &QComboBox::activated, this, &TfrmSelectFiles::DriveChosen);
+  connect(dirList, &QListWidget::itemDoubleClicked, this,
+          [this](QListWidgetItem* item) { Show(browser_.OpenItem(dirList->row(item))); });
+  connect(cmbDrive, &QComboBox::activated, this, [this](int index) { Show(browser_.ChooseDrive(index)); });
   connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-  drives_ = LinuxDriveEntries(options.volumes ? *options.volumes : MountedVolumes());
-  for (const DriveEntry& drive : drives_) {
-    cmbDrive->addItem(QIcon(ResourceBitmap(QString::fromStdString(drive.bitmap))), Decoded(drive.text));
+  const BrowseResult created = browser_.FormCreate();
+  Show(created);
+  if (created.preselected >= 0) {
+    fileList->setCurrentRow(created.preselected, QItemSelectionModel::ClearAndSelect);
   }
-
-  // The linked lists start on the process's current directory; the edit box
-  // shows a directory only once the directory list reports a change.
-  directory_ = platform_.CurrentDirectory();
-  FillDirList(DirectoryItems(directory_, Subdirectories(directory_), PathStyle::Posix, false));
-  ShowDriveOf(directory_);
-  SetFileListDirectory(directory_);
-
-  programDir_ = options.programDir.empty()
-                    ? ProgramDirectory(Encoded(QCoreApplication::applicationFilePath()), PathStyle::Posix)
-                    : options.programDir;
-  FormCreate();
 }
 
-std::vector<FileEntry> TfrmSelectFiles::Entries() const {
-  std::vector<FileEntry> entries;
-  for (int i = 0; i < fileList->count(); ++i) {
-    entries.push_back(FileEntry{Encoded(fileList->item(i)->text()), fileList->item(i)->isSelected()});
-  }
-  return entries;
-}
-
-void TfrmSelectFiles::FormCreate() {
-  // Linux paths keep their case, so they compare case-sensitively.
-  if (!SamePath(programDir_, directory_, true)) EnterOrReport(programDir_);
-}
-
-void TfrmSelectFiles::dirListChange() { eCurDir->setText(Decoded(directory_)); }
-
-void TfrmSelectFiles::FormClose() {
-  // Browsing moved the current directory; closing puts it back.
-  const uint16_t rc = platform_.ChangeDirectory(programDir_);
-  if (rc != 0) {
-    closeError_.emplace(rc, "I/O error " + std::to_string(rc) + " returning to " + programDir_);
-  }
+DialogResult TfrmSelectFiles::Result() const {
+  std::vector<bool> selected;
+  for (int i = 0; i < fileList->count(); ++i) selected.push_back(fileList->item(i)->isSelected());
+  return browser_.Result(result() == QDialog::Accepted, selected);
 }
 
 void TfrmSelectFiles::done(int result) {
   QDialog::done(result);
-  FormClose();
+  // Browsing moved the current directory; closing puts it back.
+  closed_ = browser_.FormClose();
 }
 
 bool TfrmSelectFiles::eventFilter(QObject* watched, QEvent* event) {
@@ -266,76 +257,47 @@ bool TfrmSelectFiles::eventFilter(QObject* watched, QEvent* event) {
   if (watched == dirList && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      OpenDirItem(dirList->currentItem());
+      Show(browser_.OpenItem(dirList->currentRow()));
       return true;
     }
   }
   return QDialog::eventFilter(watched, event);
 }
 
-void TfrmSelectFiles::SetDirectory(const std::string& path) {
-  platform_.ChangeDirectory(directory_);  // back to where the list stands; a failure does not matter
-  const uint16_t rc = platform_.ChangeDirectory(path);
-  if (rc != 0) {
-    throw kestrel::EInOutError(rc, "Cannot open the directory " + path + " (I/O error " + std::to_string(rc) + ")");
+void TfrmSelectFiles::Show(const BrowseResult& result) {
+  if (result.changed & changed::Drives) {
+    cmbDrive->clear();
+    for (const DriveEntry& drive : browser_.Drives()) {
+      cmbDrive->addItem(QIcon(ResourceBitmap(QString::fromStdString(drive.bitmap))), Decoded(drive.text));
+    }
   }
-  directory_ = platform_.CurrentDirectory();
-  FillDirList(DirectoryItems(directory_, Subdirectories(directory_), PathStyle::Posix, false));
-  ShowDriveOf(directory_);
-  SetFileListDirectory(directory_);
-  dirListChange();
-}
-
-bool TfrmSelectFiles::EnterOrReport(const std::string& path) {
-  try {
-    SetDirectory(path);
-    return true;
-  } catch (const kestrel::EInOutError& e) {
-    QMessageBox::critical(this, QString::fromLatin1(kAppTitle), Decoded(e.what()));
-    return false;
+  if (result.changed & (changed::Drives | changed::Drive)) cmbDrive->setCurrentIndex(browser_.DriveIndex());
+  if (result.changed & changed::Directories) FillDirList();
+  if (result.changed & changed::Files) FillFileList();
+  if (result.changed & changed::EditText) dirListChange();
+  if (!result.ok()) {
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), Decoded(result.error), QMessageBox::Ok,
+                    this);
+    KeepCentred(&box);
+    box.exec();
   }
 }
 
-void TfrmSelectFiles::SetFileListDirectory(const std::string& path) {
-  if (!fileDir_.empty() && SamePath(path, fileDir_, true)) return;
-  if (!fileDir_.empty()) platform_.ChangeDirectory(fileDir_);
-  if (platform_.ChangeDirectory(path) != 0) return;
-  fileDir_ = platform_.CurrentDirectory();
-  std::vector<std::string> names;
-  bool busy = false;
-  ReadFileList(platform_, fileDir_, kTableMask, &names, [&busy] {
-    if (busy) return;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    busy = true;
-  });
+void TfrmSelectFiles::dirListChange() { eCurDir->setText(Decoded(browser_.EditText())); }
+
+void TfrmSelectFiles::FillFileList() {
   fileList->clear();
-  for (const std::string& name : names) fileList->addItem(Decoded(name));
-  if (busy) QGuiApplication::restoreOverrideCursor();
+  for (const std::string& name : browser_.Files()) fileList->addItem(Decoded(name));
 }
 
-void TfrmSelectFiles::FillDirList(const std::vector<DirItem>& items) {
+void TfrmSelectFiles::FillDirList() {
   dirList->clear();
-  for (const DirItem& dir : items) {
+  for (const DirItem& dir : browser_.Items()) {
     auto* item = new QListWidgetItem(Decoded(dir.text), dirList);
     item->setData(kIndentRole, dir.indent);
     item->setData(kBitmapRole, QString::fromStdString(dir.bitmap));
-    item->setData(kPathRole, QByteArray::fromStdString(dir.path));
   }
-  dirList->setCurrentRow(CurrentItemIndex(items));
-}
-
-void TfrmSelectFiles::ShowDriveOf(const std::string& directory) {
-  cmbDrive->setCurrentIndex(LinuxEntryFor(drives_, directory));
-}
-
-void TfrmSelectFiles::OpenDirItem(QListWidgetItem* item) {
-  if (item) EnterOrReport(item->data(kPathRole).toByteArray().toStdString());
-}
-
-void TfrmSelectFiles::DriveChosen(int index) {
-  if (index < 0 || index >= static_cast<int>(drives_.size())) return;
-  // A volume that cannot be entered leaves the lists, and the box, where they were.
-  if (!EnterOrReport(drives_[index].root)) ShowDriveOf(directory_);
+  dirList->setCurrentRow(CurrentItemIndex(browser_.Items()));
 }
 
 }  // namespace dbfclean

@@ -1,7 +1,7 @@
 // The file selection dialog "Select Files to Clean Up" of the Linux desktop
-// program: a directory list, a multiple-selection file list and a box of the
-// mounted volumes, kept in step. What the lists hold comes from the models in
-// app/core; this file only lays the controls out, draws and wires them.
+// program, a view of the browsing model: it lays out and draws the drive box
+// of the mounted volumes, the directory list, the file list and the edit
+// box, forwards the user's acts, and shows a failure in a box.
 #pragma once
 
 #include <QDialog>
@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "dialog_model.h"
+#include "file_browser.h"
 #include "kestrel/engine.h"
 #include "run.h"
+#include "volumes.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QListWidgetItem;
 class QPushButton;
 
 namespace dbfclean {
@@ -35,48 +35,39 @@ class TfrmSelectFiles : public QDialog {
     std::string programDir;  // with its trailing "/"; empty: the executable's directory
     // The volumes the drive box offers; unset: the mounted ones.
     std::optional<std::vector<MountedVolume>> volumes;
+    // The program's argument: a directory, or a table's path; empty: none.
+    std::string argument;
   };
 
   explicit TfrmSelectFiles(kestrel::Platform& platform, Options options = {}, QWidget* parent = nullptr);
 
   // What the run reads after the dialog has closed.
-  const std::string& Directory() const { return directory_; }
-  std::vector<FileEntry> Entries() const;
+  DialogResult Result() const;
+  const std::string& Directory() const { return browser_.Directory(); }
+  std::vector<FileEntry> Entries() const { return Result().entries; }
 
   // The dialog font's text height on this display, which scales the layout.
   int TextHeight() const { return textHeight_; }
 
-  // A failure to restore the program's directory on closing; the owner
-  // raises it once the modal loop has ended.
-  const std::optional<kestrel::EInOutError>& closeError() const { return closeError_; }
+  // Closing puts the program's directory back; its failure, which the owner
+  // raises once the modal loop has ended.
+  const BrowseResult& Closed() const { return closed_; }
 
  protected:
   void done(int result) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void FormCreate();
+  // Draws what `result` changed and shows its failure in a box.
+  void Show(const BrowseResult& result);
+  void FillDirList();
+  void FillFileList();
   void dirListChange();
-  void FormClose();
 
-  // Makes `path` the directory list's directory; throws EInOutError (and
-  // leaves the lists alone) when it cannot be entered.
-  void SetDirectory(const std::string& path);
-  // SetDirectory, with a failure shown in a message box.
-  bool EnterOrReport(const std::string& path);
-  void SetFileListDirectory(const std::string& path);
-  void FillDirList(const std::vector<DirItem>& items);
-  void ShowDriveOf(const std::string& directory);
-  void OpenDirItem(QListWidgetItem* item);
-  void DriveChosen(int index);
-
-  kestrel::Platform& platform_;
-  std::string programDir_;
-  std::string directory_;  // the directory list's directory
-  std::string fileDir_;    // the file list's directory
-  std::vector<DriveEntry> drives_;
-  int textHeight_ = 13;
-  std::optional<kestrel::EInOutError> closeError_;
+  QtVolumes volumes_;
+  FileBrowser browser_;
+  int textHeight_ = kDesignTextHeight;
+  BrowseResult closed_;
 
   QLabel* Label1;
   QLabel* Label2;

@@ -2,22 +2,12 @@
 #include "ushowmsg.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
 
+#include "display.h"
 #include "panel_model.h"
 
 namespace dbfclean {
-
-namespace {
-
-QSize ScreenSize() {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  return screen ? screen->geometry().size() : QSize(kDesignScreenWidth, 480);
-}
-
-}  // namespace
 
 CaptionFrame::CaptionFrame(QWidget* parent) : QFrame(parent), text_(QString::fromLatin1(kPanelInitialText)) {
   setObjectName(QStringLiteral("CaptionPanel"));
@@ -55,7 +45,9 @@ TMsgPanel::TMsgPanel() : QWidget(nullptr) {
   setObjectName(QStringLiteral("MsgPanel"));
   setWindowTitle(QStringLiteral("MsgPanel"));
   // Borderless, and never takes the focus from the window the user works in.
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint);
+  // Not kept above other windows: a box the run shows (the halting report)
+  // must come in front of it.
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
   setAttribute(Qt::WA_ShowWithoutActivating);
   QPalette yellow = palette();
   yellow.setColor(QPalette::Window, Qt::yellow);
@@ -67,8 +59,9 @@ TMsgPanel::TMsgPanel() : QWidget(nullptr) {
 }
 
 void TMsgPanel::FormCreate() {
-  // Scaled by screen width : 640, the position left to ShowProgress.
-  const PanelGeometry g = ScalePanel(ScreenSize().width());
+  // Scaled by the display's text height, then by screen width : 640; the
+  // position is left to ShowProgress.
+  const PanelGeometry g = ScalePanel(ScreenSize().width(), DialogTextHeight(ScreenPpi()));
   QFont font(QStringLiteral("Arial"));
   font.setStyleHint(QFont::SansSerif);
   font.setBold(true);
@@ -82,7 +75,7 @@ void TMsgPanel::resizeEvent(QResizeEvent*) { CaptionPanel->setGeometry(rect()); 
 void TMsgPanel::ShowProgress(const QString& text) {
   // Centred again each time: the screen may have changed between tables.
   const QSize screen = ScreenSize();
-  const PanelPlace place = CentrePanel(screen.width(), screen.height(), width(), height());
+  const ScreenPlace place = CentreOnScreen(screen.width(), screen.height(), width(), height());
   move(place.left, place.top);
   show();
   CaptionPanel->setText(text);

@@ -1,8 +1,9 @@
 // Tests of the Linux desktop program on Qt's offscreen platform: the dialog's
-// layout and keyboard, its lists for a prepared directory tree, browsing,
-// selection and closing; a whole run through the real run with the real
-// dialog and boxes driven from a timer; the halting box and exit status in a
-// child process.
+// layout, place and keyboard, how it draws the browsing model for a prepared
+// directory tree and forwards browsing, selection and closing, its failure
+// box, its start on the program's argument; a whole run through the real run
+// with the real dialog and boxes driven from a timer; the halting box and
+// exit status, and the scaling on a 144-ppi display, in child processes.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "../run_process.h"
+#include "display.h"
 #include "qt_program.h"
 #include "testkit.h"
 
@@ -89,11 +91,18 @@ std::string OrdersTable(char nul) {
   return testkit::BuildDbf(layout);
 }
 
+std::string Canonical(const testkit::TempDir& dir) {
+  return QDir(QString::fromStdString(dir.path())).canonicalPath().toStdString();
+}
+
 // The prepared tree: three tables, a hidden one, another file, an index
-// file; two subdirectories (one with a table) and a hidden one.
+// file; two subdirectories (one with a table) and a hidden one. The program
+// is started in it and lies elsewhere.
 struct Tree {
   testkit::TempDir tmp;
-  std::string root = QDir(QString::fromStdString(tmp.path())).canonicalPath().toStdString();
+  testkit::TempDir bin;
+  std::string root = Canonical(tmp);
+  std::string program = Canonical(bin);
   Tree() {
     tmp.Write("CUSTOMER.DBF", CustomerTable('\0'));
     tmp.Write("orders.dbf", OrdersTable('\0'));
@@ -103,9 +112,16 @@ struct Tree {
     tmp.Write("cust.ndx", "index");
     for (const char* dir : {"b_sub", "A_sub", ".hidden"}) QDir(QString::fromStdString(root)).mkdir(dir);
     testkit::WriteFile(root + "/A_sub/inner.dbf", OrdersTable(' '));
+    kestrel::Platform::Default().ChangeDirectory(root);
   }
-  TfrmSelectFiles::Options Options() const { return {.programDir = root + "/"}; }
+  TfrmSelectFiles::Options Options() const { return {.programDir = program + "/"}; }
 };
+
+// A window stands in the middle of the 800 x 800 offscreen screen by its frame.
+QPoint Centred(const QWidget& window) {
+  const QSize frame = window.frameGeometry().size();
+  return QPoint((800 - frame.width()) / 2, (800 - frame.height()) / 2);
+}
 
 std::string CurrentDirectory() { return kestrel::Platform::Default().CurrentDirectory(); }
 
@@ -115,7 +131,7 @@ class DesktopTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void layoutAndTabOrder() {
+  void layoutPlaceAndTabOrder() {
     Tree tree;
     TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
     // The offscreen platform's 96 pixels per inch give an 11-pixel font
@@ -143,6 +159,7 @@ class DesktopTest : public QObject {
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(dialog.frameGeometry().topLeft(), Centred(dialog));
     QCOMPARE(QApplication::focusWidget()->objectName(), QString("dirList"));
     QStringList order;
     for (int i = 0; i < 6; ++i) {
@@ -191,10 +208,12 @@ class DesktopTest : public QObject {
     QVERIFY(dialog.isVisible());
   }
 
-  void multipleSelection() {
+  void selectsByMouseAndKeys() {
     Tree tree;
     TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
     dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     auto* files = Child<QListWidget>(&dialog, "fileList");
     QCOMPARE(Selection(dialog), std::string("000"));
     ClickItem(files, "CUSTOMER.DBF");
@@ -206,6 +225,33 @@ class DesktopTest : public QObject {
     ClickItem(files, "orders.dbf");
     ClickItem(files, "CUSTOMER.DBF", Qt::ShiftModifier);
     QCOMPARE(Selection(dialog), std::string("110"));
+
+    // The movement keys select as they move, also where the caret cannot
+    // move: the first item is current when the list gets the focus.
+    files->clearSelection();
+    files->setCurrentItem(nullptr);
+    auto* dirList = Child<QListWidget>(&dialog, "dirList");
+    dirList->setFocus();
+    struct Key {
+      int key;
+      Qt::KeyboardModifiers modifiers;
+      const char* selection;
+    };
+    for (const Key& k :
+         {Key{Qt::Key_Tab, {}, "000"}, Key{Qt::Key_Home, {}, "100"}, Key{Qt::Key_End, Qt::ShiftModifier, "111"},
+          Key{Qt::Key_End, {}, "001"}, Key{Qt::Key_End, {}, "001"}, Key{Qt::Key_Home, Qt::ShiftModifier, "111"},
+          Key{Qt::Key_Up, {}, "100"}, Key{Qt::Key_Down, Qt::ControlModifier, "100"}}) {
+      QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(k.key), k.modifiers);
+      QVERIFY2(Selection(dialog) == k.selection, (Selection(dialog) + " after key " + std::to_string(k.key)).c_str());
+    }
+    // With one table, Tab, Home and Shift+End select it.
+    ClickItem(dirList, "A_sub", {}, true);
+    dirList->setFocus();
+    for (const Key& k :
+         {Key{Qt::Key_Tab, {}, "0"}, Key{Qt::Key_Home, {}, "1"}, Key{Qt::Key_End, Qt::ShiftModifier, "1"}}) {
+      QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(k.key), k.modifiers);
+      QCOMPARE(Selection(dialog), std::string(k.selection));
+    }
   }
 
   void closesWithOkCancelAndEsc() {
@@ -230,38 +276,89 @@ class DesktopTest : public QObject {
       });
       QCOMPARE(dialog.exec(), c.result);
       QCOMPARE(dialog.Directory(), tree.root + "/b_sub");
-      QCOMPARE(CurrentDirectory(), tree.root);  // put back on closing
+      QCOMPARE(dialog.Result().ok, c.result == QDialog::Accepted);
+      QCOMPARE(CurrentDirectory(), tree.program);  // the program's directory, on closing
     }
   }
 
-  void volumeThatCannotBeEnteredIsReported() {
+  void failuresAreShownInABoxAndChangeNothing() {
     Tree tree;
+    // b_sub can be entered, but its tables cannot be listed.
+    struct Unreadable : kestrel::PlatformWrapper {
+      using PlatformWrapper::PlatformWrapper;
+      std::string pattern;
+      int32_t FindFirst(const std::string& p, uint32_t attributes, std::unique_ptr<kestrel::DirSearch>* search,
+                        kestrel::FoundFile* found) override {
+        if (p == pattern) return kestrel::oserr::AccessDenied;
+        return PlatformWrapper::FindFirst(p, attributes, search, found);
+      }
+    } platform(kestrel::Platform::Default());
+    platform.pattern = tree.root + "/b_sub/*.dbf";
     TfrmSelectFiles::Options options = tree.Options();
     options.volumes = {{"ext4", "/", "/dev/sda1", ""},
                        {"tmpfs", tree.root + "/A_sub", "tmpfs", ""},
                        {"ext4", tree.root + "/gone", "/dev/sdb1", "usb"}};
-    TfrmSelectFiles dialog(kestrel::Platform::Default(), options);
+    TfrmSelectFiles dialog(platform, options);
     dialog.show();
+    QString caption, text;
+    QPoint place, centred;
+    auto readBox = [&] {
+      OnModal<QMessageBox>([&](QMessageBox* box) {
+        caption = box->windowTitle();
+        text = box->text();
+        place = box->frameGeometry().topLeft();
+        centred = Centred(*box);
+        box->accept();
+      });
+    };
+
+    const QStringList items = Texts(Child<QListWidget>(&dialog, "dirList"));
+    readBox();
+    ClickItem(Child<QListWidget>(&dialog, "dirList"), "b_sub", {}, true);
+    QCOMPARE(caption, QString("dbfclean"));
+    QCOMPARE(text, QString::fromStdString("I/O error 5 reading " + tree.root + "/b_sub"));
+    QCOMPARE(place, centred);
+    QCOMPARE(dialog.Directory(), tree.root);
+    QCOMPARE(Child<QLineEdit>(&dialog, "eCurDir")->text(), QString::fromStdString(tree.root));
+    QCOMPARE(Texts(Child<QListWidget>(&dialog, "dirList")), items);
+    QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"CUSTOMER.DBF", "orders.dbf", "parts.dbf"}));
+    QCOMPARE(CurrentDirectory(), tree.root);
+
     auto* drives = Child<QComboBox>(&dialog, "cmbDrive");
     QCOMPARE(drives->itemText(1), QString::fromStdString(tree.root + "/A_sub []"));
     QCOMPARE(drives->currentIndex(), 0);
     drives->setFocus();
     QTest::keyClick(drives, Qt::Key_Down);
     QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
-
-    QString caption, text;
-    OnModal<QMessageBox>([&](QMessageBox* box) {
-      caption = box->windowTitle();
-      text = box->text();
-      box->accept();
-    });
+    readBox();
     QTest::keyClick(drives, Qt::Key_Down);
-    QCOMPARE(caption, QString("dbfclean"));
-    QCOMPARE(text, QString::fromStdString("Cannot open the directory " + tree.root + "/gone (I/O error 3)"));
+    QCOMPARE(text, QString::fromStdString("I/O error 3 entering " + tree.root + "/gone"));
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
     QCOMPARE(drives->currentIndex(), 1);
     QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"inner.dbf"}));
+  }
+
+  void opensOnTheArgument() {
+    Tree tree;
+    tree.tmp.Write("caf\xE9.dbf", OrdersTable('\0'));  // a name that is no UTF-8
+    for (const std::string& argument : {tree.root + "/A_sub", tree.root + "/caf\xE9.dbf"}) {
+      std::string arguments[] = {"dbfclean", argument};
+      char* argv[] = {arguments[0].data(), arguments[1].data()};
+      TfrmSelectFiles::Options options = ArgumentOptions(2, argv);
+      options.programDir = tree.program + "/";
+      TfrmSelectFiles dialog(kestrel::Platform::Default(), options);
+      const bool table = argument.back() == 'f';
+      QCOMPARE(dialog.Directory(), table ? tree.root : argument);
+      QCOMPARE(Child<QLineEdit>(&dialog, "eCurDir")->text(),
+               QFile::decodeName(QByteArray::fromStdString(dialog.Directory())));
+      QCOMPARE(Selection(dialog), std::string(table ? "1000" : "0"));
+      if (table) {
+        // The table is current, and the run gets its name as the disk spells it.
+        QCOMPARE(Child<QListWidget>(&dialog, "fileList")->currentRow(), 0);
+        QVERIFY(dialog.Entries()[0].name == "caf\xE9.dbf");
+      }
+    }
   }
 
   void wholeRunThroughTheDialog() {
@@ -272,6 +369,7 @@ class DesktopTest : public QObject {
       QRect panelPlace;
       bool busy = true;
       bool neverActive = true;
+      bool onTop = false;
       // The panel as it stands while each table is cleaned (progress comes
       // once or more per table).
       void TableProgress(int32_t, int32_t) override {
@@ -286,6 +384,9 @@ class DesktopTest : public QObject {
         neverActive = neverActive && panel->testAttribute(Qt::WA_ShowWithoutActivating) &&
                       (panel->windowFlags() & Qt::WindowDoesNotAcceptFocus) &&
                       (panel->windowFlags() & Qt::FramelessWindowHint);
+        // Not kept above other windows, so that the halting box, shown while
+        // the panel is up, comes in front of it.
+        onTop = onTop || (panel->windowFlags() & Qt::WindowStaysOnTopHint);
         busy =
             busy && QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
       }
@@ -298,6 +399,7 @@ class DesktopTest : public QObject {
     QMessageBox::Icon summaryIcon = QMessageBox::Critical;
     qsizetype summaryButtons = 0;
     bool panelHidden = false;
+    QPoint summaryPlace, summaryCentred;
     OnModal<TfrmSelectFiles>([&](TfrmSelectFiles* d) {
       auto* files = Child<QListWidget>(d, "fileList");
       ClickItem(files, "orders.dbf");
@@ -307,6 +409,8 @@ class DesktopTest : public QObject {
         summaryText = box->text();
         summaryIcon = box->icon();
         summaryButtons = box->buttons().size();
+        summaryPlace = box->frameGeometry().topLeft();
+        summaryCentred = Centred(*box);
         panelHidden = !ui.MsgPanel()->isVisible();
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
       });
@@ -320,7 +424,9 @@ class DesktopTest : public QObject {
     // The offscreen screen is 800 x 800: the panel is scaled by 800 : 640 and centred.
     QCOMPARE(ui.panelPlace, QRect(250, 365, 299, 70));
     QVERIFY(ui.neverActive);
+    QVERIFY(!ui.onTop);
     QVERIFY(panelHidden);
+    QCOMPARE(summaryPlace, summaryCentred);
     QCOMPARE(summaryCaption, QString("dbfclean"));
     QCOMPARE(summaryText, QString("Database(s) are cleaned up! Fixed 7 zeroes in 3 records"));
     QCOMPARE(summaryIcon, QMessageBox::NoIcon);
@@ -333,7 +439,7 @@ class DesktopTest : public QObject {
     QVERIFY(!testkit::FileExists(tree.root + "/cust.ndx"));
     QVERIFY(!ui.frmSelectFiles() && !ui.MsgPanel());  // freed at the end
     QVERIFY(!QGuiApplication::overrideCursor());
-    QCOMPARE(CurrentDirectory(), tree.root);
+    QCOMPARE(CurrentDirectory(), tree.program);
   }
 
   // The program's window icon, drawn at each size it ships.
@@ -360,6 +466,18 @@ class DesktopTest : public QObject {
                                "/bad.dbf is not a dBASE database. (Prolog is less than 32 bytes) [USE/OpenDBF]\n"));
     QVERIFY(testkit::FileExists(root + "/good.ndx"));  // a halted run erases nothing
   }
+
+  void scalesByTextHeightOnA144PpiDisplay() {
+    // The toolkit's own scaling is off: the dialog scales by its text height
+    // : 13, the panel by it and then by screen width : 640, as on Windows.
+    testkit::TempDir tmp;
+    const std::string config = tmp.Write(
+        "screen.json", R"({"screens": [{"width": 1024, "height": 768, "logicalDpi": 144, "logicalBaseDpi": 96}]})");
+    const apptest::ProcessResult r =
+        apptest::RunProcess({QCoreApplication::applicationFilePath().toStdString(), "--display-child", config});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(QString::fromStdString(r.out), QString("text 20, dialog 554 x 409, panel 589 x 138\n"));
+  }
 };
 
 namespace {
@@ -370,7 +488,7 @@ namespace {
 int HaltChild(const char* directory) {
   QtPlatform platform(kestrel::Platform::Default());
   kestrel::Engine engine(platform);
-  QtRunUi ui(platform, {.programDir = std::string(directory) + "/"});
+  QtRunUi ui(platform, {.programDir = std::string(directory) + "/", .argument = directory});
   OnModal<TfrmSelectFiles>([](TfrmSelectFiles* d) {
     Child<QListWidget>(d, "fileList")->selectAll();
     OnModal<QMessageBox>([](QMessageBox* box) {
@@ -385,12 +503,29 @@ int HaltChild(const char* directory) {
   return 99;  // the run should have ended the process
 }
 
+// The child of scalesByTextHeightOnA144PpiDisplay, on the screen its
+// platform gives it: the sizes the dialog and the panel take.
+int DisplayChild() {
+  testkit::TempDir tmp;
+  kestrel::Platform::Default().ChangeDirectory(tmp.path());
+  TfrmSelectFiles dialog(kestrel::Platform::Default(), {.programDir = tmp.path() + "/"});
+  TMsgPanel panel;
+  std::printf("text %d, dialog %d x %d, panel %d x %d\n", dialog.TextHeight(), dialog.width(), dialog.height(),
+              panel.width(), panel.height());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--display-child") {
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + argv[2]);
+  }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  TurnOffToolkitScaling();
   QApplication app(argc, argv);
   if (argc == 3 && std::string(argv[1]) == "--halt-child") return HaltChild(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--display-child") return DisplayChild();
   DesktopTest test;
   return QTest::qExec(&test, argc, argv);
 }
