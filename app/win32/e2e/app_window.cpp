@@ -14,10 +14,11 @@ bool WaitFor(const std::function<bool()>& done, double seconds, unsigned pollMs)
   }
 }
 
-App::App(const std::string& exe, const std::string& currentDir) {
+App::App(const std::string& exe, const std::string& currentDir, const std::string& argument) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string command = "\"" + exe + "\"";
+  if (!argument.empty()) command += " \"" + argument + "\"";
   if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, currentDir.c_str(), &startup,
                       &info_)) {
     ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();

@@ -16,8 +16,9 @@ bool WaitFor(const std::function<bool()>& done, double seconds = 20, unsigned po
 
 class App {
  public:
-  // Starts `exe` with `currentDir` as its current directory.
-  App(const std::string& exe, const std::string& currentDir);
+  // Starts `exe` with `currentDir` as its current directory, and with
+  // `argument` as its one argument when it is not empty.
+  App(const std::string& exe, const std::string& currentDir, const std::string& argument = "");
   ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "app_window.h"
 #include "control_ids.h"
@@ -342,6 +343,74 @@ TEST_F(Tables, ADriveThatCannotBeEnteredIsReportedWhileTheDialogStays) {
   EXPECT_TRUE(IsWindowVisible(dialog));
   EXPECT_EQ(e2e::ControlText(GetDlgItem(dialog, kIdCurDir)), dir_);
   EXPECT_EQ(e2e::ListItems(GetDlgItem(dialog, kIdFileList)), std::vector<std::string>({"orders.dbf"}));
+  e2e::PostKey(dialog, VK_ESCAPE);
+  EXPECT_EQ(app->WaitExit(), 0);
+}
+
+TEST_F(Tables, OpensOnAFolderOrATableGivenToIt) {
+  ASSERT_TRUE(CreateDirectoryA(Path("sub").c_str(), nullptr));
+  Write("sub\\inner.dbf", Orders(false));
+  Write("sub\\OTHER.DBF", Orders(false));
+  struct Case {
+    std::string argument;
+    std::vector<int> selected;
+  };
+  // A folder dropped onto the program, and a table named in another case.
+  for (const Case& c : {Case{Path("sub"), {}}, Case{Path("sub\\other.dbf"), {1}}}) {
+    App app(Path("dbfclean.exe"), root_.path(), c.argument);
+    HWND dialog = app.WaitWindow(kDialog);
+    ASSERT_TRUE(dialog) << c.argument;
+    EXPECT_EQ(e2e::ControlText(GetDlgItem(dialog, kIdCurDir)), Path("sub"));
+    HWND files = GetDlgItem(dialog, kIdFileList);
+    EXPECT_EQ(e2e::ListItems(files), std::vector<std::string>({"inner.dbf", "OTHER.DBF"}));
+    EXPECT_EQ(e2e::SelectedItems(files), c.selected) << c.argument;
+    e2e::PostKey(dialog, VK_ESCAPE);
+    EXPECT_EQ(app.WaitExit(), 0);
+  }
+}
+
+TEST_F(Tables, AtOneHundredTwentyPixelsPerInchTheLabelsHoldTheirTexts) {
+  // Programs started from now on see a display of 120 pixels per inch.
+  HKEY desktop = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &desktop, nullptr),
+            ERROR_SUCCESS);
+  const DWORD ppi = 120;
+  RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&ppi), sizeof ppi);
+  auto app = Start();
+  HWND dialog = app->WaitWindow(kDialog);
+  RegDeleteValueA(desktop, "LogPixels");
+  RegCloseKey(desktop);
+  ASSERT_TRUE(dialog);
+
+  // The dialog's font at 120 pixels per inch, measured here.
+  HFONT font = CreateFontA(MulDiv(-11, 120, 96), 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "MS Sans Serif");
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  const int textHeight = metrics.tmHeight;
+  RECT client;
+  GetClientRect(dialog, &client);
+  EXPECT_EQ(client.right, MulDiv(360, textHeight, 13));
+  EXPECT_EQ(client.bottom, MulDiv(266, textHeight, 13));
+  struct Label {
+    int id;
+    const char* text;
+    int designWidth;
+  };
+  for (const Label& l : {Label{kIdLabel1, "Directory name:", 74}, Label{kIdLabel2, "Directories:", 53},
+                         Label{kIdLabel3, "Drives:", 33}, Label{kIdLabel4, "Files: (*.dbf)", 55}}) {
+    SIZE text{};
+    GetTextExtentPoint32A(dc, l.text, static_cast<int>(strlen(l.text)), &text);
+    const RECT r = e2e::ChildRect(GetDlgItem(dialog, l.id));
+    EXPECT_EQ(r.right - r.left, std::max<int>(MulDiv(l.designWidth, textHeight, 13), text.cx)) << l.text;
+    EXPECT_GE(r.right - r.left, text.cx) << l.text;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
   e2e::PostKey(dialog, VK_ESCAPE);
   EXPECT_EQ(app->WaitExit(), 0);
 }
