@@ -19,29 +19,48 @@ namespace {
 // Centres its window on the frame the window has: none without a window
 // manager, the manager's once it has framed the window. It centres when the
 // window is shown, when the program sizes it (a message box sizes itself as
-// it is shown), and when the frame changes (a window manager reports it
-// after the window is shown); a move by the user keeps the frame and stays.
+// it is shown), and when the window is exposed with another frame than it
+// was centred on (a window manager frames a window as it maps it, after the
+// program has placed it); a move by the user keeps the frame and stays.
 class Centring : public QObject {
  public:
   explicit Centring(QWidget* window) : QObject(window), window_(window) { window->installEventFilter(this); }
 
  protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::Show && type != QEvent::Resize && type != QEvent::Move) return false;
-    const QMargins frame = window_->windowHandle() ? window_->windowHandle()->frameMargins() : QMargins();
-    if (type == QEvent::Move && frame == frame_) return false;
-    frame_ = frame;
-    const QSize screen = ScreenSize();
-    const QSize outer = window_->size().grownBy(frame);
-    const ScreenPlace place = CentreOnScreen(screen.width(), screen.height(), outer.width(), outer.height());
-    window_->move(place.left, place.top);  // a window's position is its frame's
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Show:
+        if (QWindow* handle = window_->windowHandle(); handle && !watchingHandle_) {
+          handle->installEventFilter(this);
+          watchingHandle_ = true;
+        }
+        Centre();
+        break;
+      case QEvent::Resize:
+        if (watched == window_) Centre();
+        break;
+      case QEvent::Expose:
+        if (Frame() != frame_) Centre();
+        break;
+      default: break;
+    }
     return false;
   }
 
  private:
+  QMargins Frame() const { return window_->windowHandle() ? window_->windowHandle()->frameMargins() : QMargins(); }
+
+  void Centre() {
+    frame_ = Frame();
+    const QSize screen = ScreenSize();
+    const QSize outer = window_->size().grownBy(frame_);
+    const ScreenPlace place = CentreOnScreen(screen.width(), screen.height(), outer.width(), outer.height());
+    window_->move(place.left, place.top);  // a window's position is its frame's
+  }
+
   QWidget* window_;
   QMargins frame_;
+  bool watchingHandle_ = false;
 };
 
 }  // namespace
