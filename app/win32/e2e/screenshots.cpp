@@ -16,7 +16,9 @@ namespace {
 
 using namespace dbfclean::win32;
 
-void Capture(HWND window, const std::string& file) {
+// Writes the window's part of the screen to `file`; returns false when that
+// part is still all black (not yet painted), writing nothing then.
+bool Capture(HWND window, const std::string& file) {
   RECT r;
   GetWindowRect(window, &r);
   const int width = r.right - r.left;
@@ -34,12 +36,14 @@ void Capture(HWND window, const std::string& file) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  if (pixels.find_first_not_of('\0') == std::string::npos) return false;
   BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof header + sizeof info + pixels.size()), 0, 0,
                           static_cast<DWORD>(sizeof header + sizeof info)};
   std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
   bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
   bytes += pixels;
   testkit::WriteFile(file, bytes);
+  return true;
 }
 
 // Brings the window to the front and waits until the program has painted
@@ -91,7 +95,8 @@ TEST(Screenshots, DISABLED_Windows) {
       return panel && IsWindowVisible(panel) &&
              e2e::Text(GetWindow(panel, GW_CHILD)) == "Cleaning CUSTOMER.DBF database...";
     }));
-    Capture(panel, shots + "\\win32-panel.bmp");
+    // Its text is set a moment before it is painted.
+    EXPECT_TRUE(e2e::WaitFor([&] { return Capture(panel, shots + "\\win32-panel.bmp"); }, 5, 1));
     HWND summary = app.WaitWindow("dbfclean", "#32770", 120);
     ASSERT_TRUE(summary);
     Settle(summary);
