@@ -248,52 +248,36 @@ TEST(FileBrowser, AFailureChangesNothingAndReadsTheSameOnBothSystems) {
   }
 }
 
-TEST(FileBrowser, TheRunGetsTheNamesAsTheFileSystemHasThem) {
-  MemoryPlatform fs(PathStyle::Posix);
-  fs.Files("/data", {"caf\xE9.dbf", "ok.dbf"});  // not UTF-8
-  fs.ChangeDirectory("/data");
-  FakeDrives drives;
-  FileBrowser browser(fs, drives, {.style = PathStyle::Posix, .programDir = "/usr/bin/"});
-  ASSERT_EQ(browser.FormCreate().error, "");
-  const dbfclean::DialogResult result = browser.Result(true, {true});
-  EXPECT_TRUE(result.ok);
-  EXPECT_EQ(result.directory, "/data");
-  ASSERT_EQ(result.entries.size(), 2u);
-  EXPECT_EQ(result.entries[0].name, "caf\xE9.dbf");
-  EXPECT_TRUE(result.entries[0].selected);
-  EXPECT_EQ(result.entries[1].name, "ok.dbf");
-  EXPECT_FALSE(result.entries[1].selected);
-}
-
 // Where the dialog opens: the argument's directory (a table's directory with
 // the table selected), else the program's directory on Windows and the
-// current directory on Linux.
+// current directory on Linux. The run gets the names as the disk has them.
 TEST(FileBrowser, StartsOnTheArgumentOrWhereTheSystemsRuleSays) {
   struct Case {
     PathStyle style;
     const char* argument;
     const char* directory;
-    const char* editText;
-    int preselected;
+    const char* preselected;  // the name selected, "" for none
     const char* error;
   };
   const Case cases[] = {
-      {PathStyle::Posix, "", "/home/ann", "/home/ann", -1, ""},
-      {PathStyle::Posix, "/data", "/data", "/data", -1, ""},
-      {PathStyle::Posix, "sub", "/home/ann/sub", "/home/ann/sub", -1, ""},
-      {PathStyle::Posix, "/data/customer.dbf", "/data", "/data", 0, ""},
-      {PathStyle::Posix, "/data/Customer.dbf", "/data", "/data", 1, ""},
-      {PathStyle::Posix, "/data/notes.txt", "/data", "/data", -1, ""},
-      {PathStyle::Posix, "/gone/x.dbf", "/home/ann", "/home/ann", -1, "I/O error 3 entering /gone/x.dbf"},
-      {PathStyle::Windows, "", "C:\\Tools", "C:\\Tools", -1, ""},
-      {PathStyle::Windows, "C:\\Data\\ORDERS.DBF", "C:\\Data", "C:\\Data", 2, ""},
-      {PathStyle::Windows, "C:\\Gone", "C:\\Tools", "C:\\Tools", -1, "I/O error 3 entering C:\\Gone"},
+      {PathStyle::Posix, "", "/home/ann", "", ""},
+      {PathStyle::Posix, "/data", "/data", "", ""},
+      {PathStyle::Posix, "sub", "/home/ann/sub", "", ""},
+      {PathStyle::Posix, "/data/customer.dbf", "/data", "CUSTOMER.DBF", ""},
+      {PathStyle::Posix, "/data/Customer.dbf", "/data", "Customer.dbf", ""},
+      {PathStyle::Posix, "/data/caf\xE9.dbf", "/data", "caf\xE9.dbf", ""},  // not UTF-8
+      {PathStyle::Posix, "/data/notes.txt", "/data", "", ""},
+      {PathStyle::Posix, "/gone/x.dbf", "/home/ann", "", "I/O error 3 entering /gone/x.dbf"},
+      {PathStyle::Windows, "", "C:\\Tools", "", ""},
+      {PathStyle::Windows, "C:\\Data\\ORDERS.DBF", "C:\\Data", "orders.dbf", ""},
+      {PathStyle::Windows, "C:\\Gone", "C:\\Tools", "", "I/O error 3 entering C:\\Gone"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.argument);
     const bool windows = c.style == PathStyle::Windows;
     MemoryPlatform fs(c.style);
-    fs.Files(windows ? "C:\\Data" : "/data", {"CUSTOMER.DBF", "Customer.dbf", "orders.dbf", "notes.txt"});
+    fs.Files(windows ? "C:\\Data" : "/data",
+             {"CUSTOMER.DBF", "Customer.dbf", "caf\xE9.dbf", "orders.dbf", "notes.txt"});
     fs.Files(windows ? "C:\\Tools" : "/home/ann/sub", {});
     fs.ChangeDirectory(windows ? "C:\\Data" : "/home/ann");
     FakeDrives drives;
@@ -302,9 +286,13 @@ TEST(FileBrowser, StartsOnTheArgumentOrWhereTheSystemsRuleSays) {
     const BrowseResult r = browser.FormCreate();
     EXPECT_EQ(r.error, c.error);
     EXPECT_EQ(browser.Directory(), c.directory);
-    EXPECT_EQ(browser.EditText(), c.editText);
-    EXPECT_EQ(r.preselected, c.preselected);
+    EXPECT_EQ(browser.EditText(), c.directory);
     EXPECT_EQ(fs.cwd, c.directory);
+    std::vector<bool> selected(browser.Files().size());
+    if (r.preselected >= 0) selected[r.preselected] = true;
+    std::string chosen;
+    for (const dbfclean::FileEntry& e : browser.Result(true, selected).entries) chosen += e.selected ? e.name : "";
+    EXPECT_EQ(chosen, c.preselected);
   }
 
   // A path that is the directory the lists start on changes nothing, so the
