@@ -16,7 +16,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   qt6-base-dev fonts-dejavu-core
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine64 fonts-wine fonts-liberation xvfb xauth x11-apps x11-utils imagemagick
+  wine64 fonts-wine fonts-liberation xvfb xauth x11-apps x11-utils xdotool imagemagick
   python3 python3-dbf python3-dbfread shapelib
   time bc
   nsis lintian dpkg-dev fakeroot desktop-file-utils appstream zip unzip man-db xz-utils

@@ -3,7 +3,6 @@
 #include "dialog_model.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -14,7 +13,7 @@ namespace dbfclean {
 namespace {
 
 std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : s) c = kestrel::FoldCase(c);
   return s;
 }
 
@@ -40,7 +39,7 @@ const char* DriveBitmap(DriveKind kind) {
 std::optional<DriveEntry> WindowsDriveEntry(char letter, DriveKind kind, const std::string& label,
                                             const std::string& networkPath) {
   if (kind == DriveKind::Other) return std::nullopt;
-  const std::string root = {static_cast<char>(std::tolower(static_cast<unsigned char>(letter))), ':'};
+  const std::string root = {kestrel::FoldCase(letter), ':'};
   std::string text = root;
   if (kind == DriveKind::Network && !networkPath.empty()) {
     text += " " + networkPath;
@@ -113,12 +112,12 @@ int DriveItemHeight(int textHeight, int floppyHeight) { return std::max(textHeig
 bool ShowsLowerCase(bool caseSensitive, bool casePreserving) { return !caseSensitive && !casePreserving; }
 
 bool SamePath(const std::string& a, const std::string& b, bool caseSensitive) {
-  return caseSensitive ? a == b : Lower(a) == Lower(b);
+  return caseSensitive ? a == b : kestrel::EqualNoCase(a, b);
 }
 
 std::vector<DirItem> DirectoryItems(const std::string& directory, std::vector<std::string> subdirectories,
                                     PathStyle style, bool lowerCase) {
-  const char sep = style == PathStyle::Windows ? '\\' : '/';
+  const char sep = kestrel::PathSeparator(style);
   auto shown = [&](const std::string& s) { return lowerCase ? Lower(s) : s; };
   // The root: "c:\" on Windows, "/" on Linux.
   size_t rootEnd = directory.find(sep);

@@ -3,7 +3,6 @@
 #include "file_browser.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <utility>
 
@@ -15,15 +14,13 @@ using kestrel::PathStyle;
 
 namespace {
 
-char Separator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
-
 // `name` inside `directory`, with one separator between them.
 std::string Within(const std::string& directory, const std::string& name, PathStyle style) {
-  if (directory.empty() || directory.back() == Separator(style) ||
+  if (directory.empty() || directory.back() == kestrel::PathSeparator(style) ||
       (style == PathStyle::Windows && directory.back() == ':')) {
     return directory + name;
   }
-  return directory + Separator(style) + name;
+  return directory + kestrel::PathSeparator(style) + name;
 }
 
 // The one wording of a failure of the dialog, the same on every system.
@@ -60,9 +57,9 @@ int FileBrowser::DriveIndex() const {
   if (directory_.empty()) return -1;
   if (options_.style == PathStyle::Posix) return LinuxEntryFor(drives_, directory_);
   if (directory_.size() < 2 || directory_[1] != ':') return -1;
-  const int letter = std::tolower(static_cast<unsigned char>(directory_[0]));
+  const char letter = kestrel::FoldCase(directory_[0]);
   for (size_t i = 0; i < drives_.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(drives_[i].root[0])) == letter) return static_cast<int>(i);
+    if (kestrel::FoldCase(drives_[i].root[0]) == letter) return static_cast<int>(i);
   }
   return -1;
 }

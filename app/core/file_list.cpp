@@ -27,7 +27,7 @@ int InsertListBoxName(std::vector<std::string>* names, const std::string& name) 
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,
                  std::vector<std::string>* names, const std::function<void()>& onBusy, kestrel::PathStyle style) {
   names->clear();
-  const char separator = style == kestrel::PathStyle::Windows ? '\\' : '/';
+  const char separator = kestrel::PathSeparator(style);
   std::string dir = directory;
   if (!dir.empty() && dir.back() != separator && !(separator == '\\' && dir.back() == ':')) dir += separator;
   size_t from = 0;

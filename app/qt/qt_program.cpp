@@ -33,8 +33,7 @@ std::unique_ptr<QMessageBox> MakeSummaryBox(const std::string& text, const std::
 }
 
 std::unique_ptr<QMessageBox> MakeHaltBox(const std::string& text, const std::string& caption, QWidget* owner) {
-  std::string lines = text;
-  for (size_t p; (p = lines.find("\r\n")) != std::string::npos;) lines.replace(p, 2, "\n");
+  const std::string lines = kestrel::WithNewlines(text);
   auto box =
       std::make_unique<QMessageBox>(QMessageBox::Critical, Decoded(caption), Decoded(lines), QMessageBox::Ok, owner);
   box->setTextFormat(Qt::PlainText);

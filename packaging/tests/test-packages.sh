@@ -136,6 +136,30 @@ deb_installed() {
     "$(for s in 128x128 16x16 24x24 256x256 32x32 48x48 64x64; do printf '/usr/share/icons/hicolor/%s/apps/dbfclean.png ' $s; done)/usr/share/icons/hicolor/scalable/apps/dbfclean.svg "
 }
 
+# The installed desktop program started on a table, then on a directory, as
+# a file manager's "Open with" does: the dialog opens there (the table
+# selected), and OK cleans what it shows. Driven on a virtual display.
+desktop_opens_on_its_argument() {
+  local dir="$work/desktop" name
+  samples "$dir"
+  timeout 60 xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
+    bash packaging/tests/drive_dialog.sh /usr/bin/dbfclean "$dir/CUSTOMER.DBF" || return 1
+  cmp "$work/reference/CUSTOMER.DBF" "$dir/CUSTOMER.DBF" || return 1
+  for name in orders.dbf parts.dbf stock.dbf; do
+    cmp "samples/$name" "$dir/$name" || return 1
+  done
+  expect "$(cd "$dir" && ls *.ndx *.NDX 2>/dev/null)" "" || return 1
+  # On a directory nothing is selected: OK cleans nothing, and the index
+  # files of that directory go.
+  samples "$dir"
+  timeout 60 xvfb-run -a -s "-screen 0 800x600x24 -nolisten tcp" \
+    bash packaging/tests/drive_dialog.sh /usr/bin/dbfclean "$dir" || return 1
+  for name in CUSTOMER.DBF orders.dbf parts.dbf stock.dbf; do
+    cmp "samples/$name" "$dir/$name" || return 1
+  done
+  expect "$(cd "$dir" && ls *.ndx *.NDX 2>/dev/null)" ""
+}
+
 deb_removed() {
   dpkg -r dbfclean dbfclean-cli >/dev/null || return 1
   local f
@@ -153,6 +177,7 @@ check "the packages' names, versions, sections, priority, maintainer; only dbfcl
 if [ "$(id -u)" -eq 0 ]; then
   trap 'dpkg -r dbfclean dbfclean-cli >/dev/null 2>&1' EXIT
   check "installed: --version, a repair of the samples, manual pages, desktop entry, metainfo, icons" deb_installed
+  check "installed dbfclean opened on a table and on a directory: the dialog opens there" desktop_opens_on_its_argument
   check "removed with dpkg -r: no file left" deb_removed
   trap - EXIT
 else

@@ -412,6 +412,40 @@ class DesktopTest : public QObject {
     QCOMPARE(CurrentDirectory(), tree.program);
   }
 
+  // A table whose full path the engine would cut to its 255 characters, in
+  // a directory that also holds a file named like the cut path: the run
+  // refuses it in a box before any table is opened, and repairs neither.
+  void refusesATableTheEngineWouldOpenUnderACutPath() {
+    testkit::TempDir tmp;
+    const std::string root = QDir(QString::fromStdString(tmp.path())).canonicalPath().toStdString();
+    const std::string dir = root + "/" + std::string(257 - root.size() - std::string("//t.dbf").size(), 'd');
+    QVERIFY(QDir().mkdir(QString::fromStdString(dir)));
+    const std::string table = dir + "/t.dbf";
+    QCOMPARE(table.size(), size_t{257});
+    const std::string decoy = table.substr(0, 255);  // ".../t.d"
+    for (const std::string& path : {table, decoy}) testkit::WriteFile(path, CustomerTable('\0'));
+    testkit::WriteFile(dir + "/x.ndx", "index");
+    QtPlatform platform(kestrel::Platform::Default());
+    kestrel::Engine engine(platform);
+    QtRunUi ui(platform, {.programDir = dir + "/", .argument = dir});
+    QString boxText;
+    OnModal<TfrmSelectFiles>([&](TfrmSelectFiles* d) {
+      Child<QListWidget>(d, "fileList")->selectAll();
+      OnModal<QMessageBox>([&](QMessageBox* box) {
+        boxText = box->text();
+        box->accept();
+      });
+      d->accept();
+    });
+    QCOMPARE(RunProgram(engine, ui), kExitWrongTable);
+    QCOMPARE(boxText, QString::fromStdString("Cannot clean " + table +
+                                             ": the path is longer than the table engine's 255 characters. No table "
+                                             "was touched."));
+    QVERIFY(testkit::ReadFile(table) == CustomerTable('\0'));
+    QVERIFY(testkit::ReadFile(decoy) == CustomerTable('\0'));
+    QVERIFY(testkit::FileExists(dir + "/x.ndx"));
+  }
+
   // The program's window icon, drawn at each size it ships.
   void appIconAtEverySize() {
     const QIcon icon = AppIcon();
