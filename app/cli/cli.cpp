@@ -429,7 +429,7 @@ class Session {
     }
     std::fprintf(stderr, "Interrupted %s; %s.\n", where.c_str(),
                  settings_.dryRun ? "nothing was written" : "the repairs so far are on disk");
-    if (tree_) Visited(0);
+    if (tree_) Visited();
     std::printf("Interrupted: %s %lld zeroes in %lld records\n", settings_.dryRun ? "would fix" : "fixed",
                 static_cast<long long>(counts_.ZeroesFixed), static_cast<long long>(counts_.RecordsFixed));
     std::fflush(stdout);
@@ -437,8 +437,8 @@ class Session {
   }
 
   // The end of a walk: how far it went and the summary over the tree.
-  void Summary(int halted) {
-    Visited(halted);
+  void Summary() {
+    Visited();
     std::printf("%s\n", SummaryText(counts_, settings_.dryRun).c_str());
     std::fflush(stdout);
   }
@@ -450,9 +450,9 @@ class Session {
     if (caught_) host_.ReleaseStopRequests();
     caught_ = false;
   }
-  void Visited(int halted) {
+  void Visited() {
     std::printf("Visited %d directories and %d tables%s.\n", directories_, tables_,
-                halted ? ("; " + std::to_string(halted) + " halted").c_str() : "");
+                halted_ ? ("; " + std::to_string(halted_) + " halted").c_str() : "");
   }
 
   kestrel::Platform& host_;
@@ -463,8 +463,9 @@ class Session {
   Counters counts_;        // over every run so far
   int directories_ = 0;    // runs begun
   int tables_ = 0;         // tables begun
+  int halted_ = 0;         // runs that ended with a halt
   std::string lastTable_;  // the table last worked on, as the lines name it
-  int32_t done_ = 0;       // and the records done of its total
+  int32_t done_ = 0;       // and its records done of its total
   int32_t total_ = 0;
 };
 
@@ -500,6 +501,8 @@ int Session::Clean(const std::string& cleanDir, const std::string& relative, con
   Counters finished;  // the counts of the tables done with
   options.tableDone = [&](const std::string& table, const Counters& counts) {
     lastTable_ = shown(table);
+    done_ = ui.done();
+    total_ = ui.total();
     finished.ZeroesFixed += counts.ZeroesFixed;
     finished.RecordsFixed += counts.RecordsFixed;
     ui.TableDone();
@@ -561,8 +564,7 @@ int Session::Clean(const std::string& cleanDir, const std::string& relative, con
   counts_.ZeroesFixed += counts.ZeroesFixed;
   counts_.RecordsFixed += counts.RecordsFixed;
   tables_ += ui.tables();
-  done_ = ui.done();
-  total_ = ui.total();
+  if (status != 0 && status != kExitInterrupted) ++halted_;
   return status;
 }
 
@@ -584,7 +586,6 @@ int CleanTree(kestrel::Platform& host, const Settings& settings) {
 
   Session session(host, settings, true);
   int first = 0;  // the status of the first halt, or of the first directory that could not be read
-  int halted = 0;
   for (;;) {
     if (session.Stopped()) return session.Interrupted();
     TreeDirectory dir;
@@ -612,14 +613,13 @@ int CleanTree(kestrel::Platform& host, const Settings& settings) {
     if (status == 0) continue;
     // A halt ends the walk as it ends a run, unless told to go on.
     if (!settings.keepGoing) return kestrel::ExitStatusOf(status);
-    ++halted;
     if (first == 0) first = status;
   }
   if (session.directories() == 0) {
     std::fprintf(stderr, "No .dbf tables under %s: nothing to clean.\n", Printable(directory).c_str());
     return kestrel::ExitStatusOf(first);
   }
-  session.Summary(halted);
+  session.Summary();
   if (first != 0) return kestrel::ExitStatusOf(first);
   if (settings.check && session.counts().ZeroesFixed > 0) return kExitDamaged;
   return 0;
