@@ -468,13 +468,10 @@ TEST(Cli, RecursiveCleansEveryDirectoryOfATreeInItsOwnRun) {
   for (const char* index : {"x.ndx", "clients/w.ndx", "clients/0042/y.ndx", "clients/0042/2019/z.ndx"}) {
     Plant(root, index, "index");
   }
+  const std::string hidden = kestrel::HostPathStyle() == kestrel::PathStyle::Windows ? "hidden" : ".hidden";
+  Plant(root, hidden + "/h.dbf", kDamaged);
 #ifdef _WIN32
-  const std::string hidden = "hidden";
-  Plant(root, hidden + "/h.dbf", kDamaged);
   ASSERT_TRUE(SetFileAttributesA(Under(root, hidden).c_str(), FILE_ATTRIBUTE_HIDDEN));
-#else
-  const std::string hidden = ".hidden";
-  Plant(root, hidden + "/h.dbf", kDamaged);
 #endif
 
   auto r = Cli({"--check", "--list", "--quiet", "--recursive", root});
@@ -567,60 +564,52 @@ TEST(Cli, RecursiveStopsAtAHaltUnlessToldToKeepGoing) {
 #ifndef _WIN32
 // Symbolic links to directories are not entered, a loop among them
 // included; a directory that cannot be read is named and the walk goes on,
-// ending with its code.
-TEST(Cli, RecursiveLeavesLinksAloneAndGoesOnPastWhatItCannotRead) {
+// ending with its code. Ctrl+C stops the whole walk after the record being
+// worked on, and its line names the table by its path in the tree.
+TEST(Cli, RecursiveLeavesLinksAloneGoesOnPastWhatItCannotReadAndStopsOnCtrlC) {
   testkit::TempDir tree;
   testkit::TempDir elsewhere;
   const std::string root = tree.path();
-  for (const char* table : {"a/t.dbf", "c/t.dbf", "d/t.dbf"}) Plant(root, table, kDamaged);
+  for (const char* dir : {"a", "c", "d", "e"}) {
+    Plant(root, dir + std::string("/t.dbf"), kDamaged);
+    Plant(root, dir + std::string("/x.ndx"), "index");
+  }
   const std::string outside = elsewhere.Write("o.dbf", kDamaged);
   fs::create_directory_symlink(root, Under(root, "a/loop"));
   fs::create_directory_symlink(elsewhere.path(), Under(root, "b"));
-  struct Denying : testkit::RecordingPlatform {
-    std::string denied;
+  struct Platform : testkit::RecordingPlatform {
+    std::string denied;  // a directory that may not be read
+    std::string stopAt;  // Ctrl+C as this table is opened
     int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<kestrel::DirSearch>* search,
                       kestrel::FoundFile* found) override {
       if (pattern.rfind(denied, 0) == 0) return kestrel::oserr::AccessDenied;
       return RecordingPlatform::FindFirst(pattern, attributes, search, found);
     }
-  } platform;
-  platform.denied = Under(root, "c/");
-  auto r = CliHere(platform, {"-r", "-q", root});
-  EXPECT_EQ(r.status, 5);
-  EXPECT_EQ(r.err, "dbfclean-cli: cannot read directory c: access denied\n");
-  EXPECT_EQ(r.out, "Visited 2 directories and 2 tables.\nDatabase(s) are cleaned up! Fixed 10 zeroes in 4 records\n");
-  EXPECT_EQ(testkit::ReadFile(Under(root, "d/t.dbf")), Blanked(kDamaged));
-  EXPECT_EQ(testkit::ReadFile(Under(root, "c/t.dbf")), kDamaged);
-  EXPECT_EQ(testkit::ReadFile(outside), kDamaged);
-}
-
-// Ctrl+C stops the whole walk after the record being worked on: the
-// directories after it are not entered, and the lines name the table by its
-// path in the tree.
-TEST(Cli, RecursiveStopsTheWholeWalkOnCtrlC) {
-  testkit::TempDir tree;
-  const std::string root = tree.path();
-  for (const char* dir : {"a", "b", "c"}) {
-    Plant(root, dir + std::string("/t.dbf"), kDamaged);
-    Plant(root, dir + std::string("/x.ndx"), "index");
-  }
-  struct Interrupting : testkit::RecordingPlatform {
-    std::string at;  // Ctrl+C as this table is opened
     uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
-      if (kestrel::EqualNoCase(path, at) && !std::exchange(at, std::string()).empty()) raise(SIGINT);
+      if (kestrel::EqualNoCase(path, stopAt) && !std::exchange(stopAt, std::string()).empty()) raise(SIGINT);
       return RecordingPlatform::OpenFile(path, mode, file);
     }
   } platform;
-  platform.at = Under(root, "b/t.dbf");
+  platform.denied = Under(root, "c/");
+  platform.stopAt = Under(root, "d/t.dbf");
+  const std::string denied = "dbfclean-cli: cannot read directory c: access denied\n";
   auto r = CliHere(platform, {"-r", "-q", root});
   EXPECT_EQ(r.status, 130);
-  EXPECT_EQ(r.err, "Interrupted after record 1 of 2 of b/t.dbf; the repairs so far are on disk.\n");
+  EXPECT_EQ(r.err, denied + "Interrupted after record 1 of 2 of d/t.dbf; the repairs so far are on disk.\n");
   EXPECT_EQ(r.out, "Visited 2 directories and 2 tables.\nInterrupted: fixed 7 zeroes in 3 records\n");
-  EXPECT_EQ(testkit::ReadFile(Under(root, "b/t.dbf")),
+  EXPECT_EQ(testkit::ReadFile(Under(root, "d/t.dbf")),
             Blanked(kDamaged.substr(0, 32 + 64 + 1 + 8)) + kDamaged.substr(32 + 64 + 1 + 8));
-  EXPECT_FALSE(testkit::FileExists(Under(root, "b/x.ndx")));
+  EXPECT_FALSE(testkit::FileExists(Under(root, "d/x.ndx")));
+  EXPECT_EQ(testkit::ReadFile(Under(root, "e/t.dbf")), kDamaged);
+  EXPECT_TRUE(testkit::FileExists(Under(root, "e/x.ndx")));
+
+  r = CliHere(platform, {"-r", "-q", root});
+  EXPECT_EQ(r.status, 5);
+  EXPECT_EQ(r.err, denied);
+  EXPECT_EQ(r.out, "Visited 3 directories and 3 tables.\nDatabase(s) are cleaned up! Fixed 8 zeroes in 3 records\n");
+  EXPECT_EQ(testkit::ReadFile(Under(root, "e/t.dbf")), Blanked(kDamaged));
   EXPECT_EQ(testkit::ReadFile(Under(root, "c/t.dbf")), kDamaged);
-  EXPECT_TRUE(testkit::FileExists(Under(root, "c/x.ndx")));
+  EXPECT_EQ(testkit::ReadFile(outside), kDamaged);
 }
 
 // The copy is written through the descriptor its exclusive creation gave:
