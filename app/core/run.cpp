@@ -83,6 +83,15 @@ class Run {
       : engine_(engine), ui_(ui), options_(options), erased_(*erased) {}
 
   int Clean(const DialogResult& dialog, Counters* result) {
+    // The counts reach the caller however the run ends, a halt included: a
+    // caller that goes on after it adds up what was repaired before it.
+    struct Tell {
+      const Counters& counters;
+      Counters* result;
+      ~Tell() {
+        if (result) *result = counters;
+      }
+    } tell{counters_, result};
     cleanDir_ = dialog.directory;
     RefuseWrongTables(dialog.entries);
     ui_.SetBusyCursor();
@@ -106,14 +115,12 @@ class Run {
         options_.tableDone(entry.name, Counters{counters_.ZeroesFixed - before.ZeroesFixed,
                                                 counters_.RecordsFixed - before.RecordsFixed});
       }
-      if (result) *result = counters_;
     }
     // A run stopped before its first write leaves the directory as it was.
     const bool interrupted = Stopped();
     if (!interrupted || written_) EraseIndexes(true);
     ui_.HideProgress();
     ui_.ProcessEvents();
-    if (result) *result = counters_;
     if (interrupted) return kExitInterrupted;
     ui_.ShowSummary(SummaryText(counters_, options_.dryRun), kAppTitle);
     return 0;

@@ -164,7 +164,8 @@ std::string SummaryText(const Counters& counters, bool dryRun);
 //
 // Returns the exit code of a normal end (0), or kExitInterrupted. Engine
 // errors end the process through the engine's report; exceptions pass to the
-// caller.
+// caller. `result` receives the counts however the run ends (a platform
+// whose exit throws lets the caller go on after a halt).
 int CleanUpRun(kestrel::Engine& engine, RunUi& ui, const RunOptions& options = {}, Counters* result = nullptr);
 
 // CleanUpRun, with an exception that ends it shown through the UI: returns

@@ -77,7 +77,10 @@ TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
       {{}, "missing DIRECTORY"},
       {{""}, "DIRECTORY is empty"},
       {{missing}, "no such directory: " + missing},
-      {{dir.path(), "a.dbf", "zz.dbf"}, "no table zz.dbf in " + dir.path()}};
+      {{dir.path(), "a.dbf", "zz.dbf"}, "no table zz.dbf in " + dir.path()},
+      {{"-r", dir.path(), "a.dbf"}, "TABLE arguments cannot be given with --recursive"},
+      {{"-r", dir.File("a.dbf")}, dir.File("a.dbf") + " is a table, and --recursive needs a directory"},
+      {{"--keep-going", dir.path()}, "--keep-going needs --recursive"}};
   for (const auto& [args, complaint] : calls) {
     auto r = Cli(args);
     EXPECT_EQ(r.status, 64);
@@ -90,9 +93,9 @@ TEST(Cli, WrongCallsSayWhatIsWrongAndTouchNothing) {
   auto help = Cli({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: dbfclean-cli [OPTION ...] DIRECTORY [TABLE ...]\n", 0), 0u);
-  for (const char* item :
-       {"-n, --dry-run", "-c, --check", "-l, --list", "-b, --backup=DIR", "-q, --quiet", "-h, --help", "--version",
-        "\n  1 ", "\n  64 ", "\n  70 ", "\n  73 ", "\n  74 ", "\n  130 "}) {
+  for (const char* item : {"-n, --dry-run", "-c, --check", "-l, --list", "-b, --backup=DIR", "-r, --recursive",
+                           "-k, --keep-going", "symbolic links to directories are not\n", "-q, --quiet", "-h, --help",
+                           "--version", "\n  1 ", "\n  64 ", "\n  70 ", "\n  73 ", "\n  74 ", "\n  130 "}) {
     EXPECT_NE(help.out.find(item), std::string::npos) << item;
   }
   auto version = Cli({"--version"});
@@ -436,7 +439,179 @@ TEST(Cli, ABackupCollisionOnAnIndexFileStopsBeforeAnythingIsWrittenOrErased) {
   EXPECT_EQ(testkit::ReadFile(place.File("x2.ndx")), "an older copy");
 }
 
+// `path`, written with "/" between names, as the host spells it.
+std::string Native(std::string path) {
+  for (char& c : path) c = c == '/' ? kSep[0] : c;
+  return path;
+}
+std::string Under(const std::string& root, const std::string& path) { return root + kSep + Native(path); }
+// Writes `bytes` to `path` under `root`, making the directories on the way.
+void Plant(const std::string& root, const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(Under(root, path)).parent_path());
+  testkit::WriteFile(Under(root, path), bytes);
+}
+
+// --recursive on a tree of three levels: every directory that holds tables
+// is a run of its own, in name order (without regard to case) and depth
+// first, with its index files erased and nothing of another directory's;
+// hidden directories and the backup directory inside the tree are not
+// entered, and the backup keeps the tree's layout. A check asks the whole
+// tree first, naming each field by its table's path in the tree.
+TEST(Cli, RecursiveCleansEveryDirectoryOfATreeInItsOwnRun) {
+  testkit::TempDir tree;
+  const std::string root = tree.path();
+  const std::string clean = Table({" ab    1"});
+  const std::string d = "clients/0042/2019/d.dbf";
+  const std::vector<std::string> damaged = {"a.dbf", d, "clients/0043/e.dbf", "Old/o.dbf"};
+  for (const auto& table : damaged) Plant(root, table, kDamaged);
+  Plant(root, "clients/0042/c.dbf", clean);
+  for (const char* index : {"x.ndx", "clients/w.ndx", "clients/0042/y.ndx", "clients/0042/2019/z.ndx"}) {
+    Plant(root, index, "index");
+  }
+  const std::string hidden = kestrel::HostPathStyle() == kestrel::PathStyle::Windows ? "hidden" : ".hidden";
+  Plant(root, hidden + "/h.dbf", kDamaged);
+#ifdef _WIN32
+  ASSERT_TRUE(SetFileAttributesA(Under(root, hidden).c_str(), FILE_ATTRIBUTE_HIDDEN));
+#endif
+
+  auto r = Cli({"--check", "--list", "--quiet", "--recursive", root});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "");
+  std::string list;
+  for (const auto& table : damaged) {
+    const std::string shown = Native(table);
+    list += shown + "\t1\tNAME\t2\n" + shown + "\t2\tQTY\t3\n";
+  }
+  EXPECT_EQ(r.out, list + "Visited 5 directories and 5 tables.\nDry run: would fix 20 zeroes in 8 records\n");
+  EXPECT_EQ(testkit::ReadFile(Under(root, d)), kDamaged);
+  EXPECT_TRUE(testkit::FileExists(Under(root, "clients/0042/2019/z.ndx")));
+
+  const std::string backup = Under(root, "clients/backup");
+  r = Cli({"-r", "-b", backup, root});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Visited 5 directories and 5 tables.\nDatabase(s) are cleaned up! Fixed 20 zeroes in 8 records\n");
+  EXPECT_EQ(r.err,
+            ".:\nCleaning a.dbf database...\nErased x.ndx\na.dbf: 5 zeroes in 2 records\n" + Native("clients/0042:\n") +
+                "Cleaning c.dbf database...\nc.dbf: 0 zeroes in 0 records\nErased y.ndx\n" +
+                Native("clients/0042/2019:\n") +
+                "Cleaning d.dbf database...\nErased z.ndx\nd.dbf: 5 zeroes in 2 records\n" + Native("clients/0043:\n") +
+                "Cleaning e.dbf database...\ne.dbf: 5 zeroes in 2 records\nOld:\nCleaning o.dbf database...\n"
+                "o.dbf: 5 zeroes in 2 records\n");
+  for (const auto& table : damaged) {
+    EXPECT_EQ(testkit::ReadFile(Under(root, table)), Blanked(kDamaged)) << table;
+    EXPECT_EQ(testkit::ReadFile(Under(backup, table)), kDamaged) << table;
+  }
+  EXPECT_EQ(testkit::ReadFile(Under(root, "clients/0042/c.dbf")), clean);
+  EXPECT_FALSE(testkit::FileExists(Under(backup, "clients/0042/c.dbf")));
+  EXPECT_EQ(testkit::ReadFile(Under(root, hidden + "/h.dbf")), kDamaged);
+  for (const char* index : {"x.ndx", "clients/0042/y.ndx", "clients/0042/2019/z.ndx"}) {
+    EXPECT_FALSE(testkit::FileExists(Under(root, index))) << index;
+    EXPECT_EQ(testkit::ReadFile(Under(backup, index)), "index") << index;
+  }
+  EXPECT_TRUE(testkit::FileExists(Under(root, "clients/w.ndx")));  // no table beside it: no run there
+
+  r = Cli({"-c", "-q", "-r", "-b", backup, root});  // the copies are left out of a check too
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Visited 5 directories and 5 tables.\nDry run: would fix 0 zeroes in 0 records\n");
+}
+
+// A halt in the middle directory ends the walk there with the run's report
+// and status (255 on Linux for the engine's 266); with --keep-going the walk
+// goes on, and ends with the first halt's status, also for a check.
+TEST(Cli, RecursiveStopsAtAHaltUnlessToldToKeepGoing) {
+  testkit::TempDir tree;
+  const std::string root = tree.path();
+  testkit::DbfLayout wide;  // its unpacked record would need more than 64 KB: error 266
+  for (int i = 0; i < 255; ++i) wide.fields.push_back({"D" + std::to_string(i), 'D', 255});
+  auto plant = [&] {
+    for (const char* dir : {"a", "b", "c"}) {
+      Plant(root, dir + std::string("/t.dbf"), dir[0] == 'b' ? testkit::BuildDbf(wide) : kDamaged);
+      Plant(root, dir + std::string("/x.ndx"), "index");
+    }
+  };
+  const std::string report =
+      "b:\nCleaning t.dbf database...\nProgram halted.\nError # 266 (Invalid size)\n"
+      "Database record/buffer size mismatch: " +
+      testkit::EngineText(Under(root, "b/t.dbf")) + " [USE()]\nRecord Size=65791, Buffer Size=0\n";
+  const std::string halt = "a:\nCleaning t.dbf database...\nErased x.ndx\nt.dbf: 5 zeroes in 2 records\n" + report;
+  plant();
+  auto r = Cli({"-r", root});
+  EXPECT_EQ(r.status, kWide);
+  EXPECT_EQ(r.err, halt);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(testkit::ReadFile(Under(root, "a/t.dbf")), Blanked(kDamaged));
+  EXPECT_EQ(testkit::ReadFile(Under(root, "c/t.dbf")), kDamaged);
+  EXPECT_TRUE(testkit::FileExists(Under(root, "b/x.ndx")));
+  EXPECT_TRUE(testkit::FileExists(Under(root, "c/x.ndx")));
+
+  plant();
+  r = Cli({"--check", "--keep-going", "-q", "-r", root});
+  EXPECT_EQ(r.status, kWide);
+  EXPECT_EQ(r.err, report);  // when quiet, the lines of the halt only
+  EXPECT_EQ(r.out, "Visited 3 directories and 3 tables; 1 halted.\nDry run: would fix 10 zeroes in 4 records\n");
+
+  r = Cli({"-k", "-r", root});
+  EXPECT_EQ(r.status, kWide);
+  EXPECT_EQ(r.err, halt + "c:\nCleaning t.dbf database...\nErased x.ndx\nt.dbf: 5 zeroes in 2 records\n");
+  EXPECT_EQ(
+      r.out,
+      "Visited 3 directories and 3 tables; 1 halted.\nDatabase(s) are cleaned up! Fixed 10 zeroes in 4 records\n");
+  EXPECT_EQ(testkit::ReadFile(Under(root, "c/t.dbf")), Blanked(kDamaged));
+  EXPECT_TRUE(testkit::FileExists(Under(root, "b/x.ndx")));
+  EXPECT_FALSE(testkit::FileExists(Under(root, "c/x.ndx")));
+}
+
 #ifndef _WIN32
+// Symbolic links to directories are not entered, a loop among them
+// included; a directory that cannot be read is named and the walk goes on,
+// ending with its code. Ctrl+C stops the whole walk after the record being
+// worked on, and its line names the table by its path in the tree.
+TEST(Cli, RecursiveLeavesLinksAloneGoesOnPastWhatItCannotReadAndStopsOnCtrlC) {
+  testkit::TempDir tree;
+  testkit::TempDir elsewhere;
+  const std::string root = tree.path();
+  for (const char* dir : {"a", "c", "d", "e"}) {
+    Plant(root, dir + std::string("/t.dbf"), kDamaged);
+    Plant(root, dir + std::string("/x.ndx"), "index");
+  }
+  const std::string outside = elsewhere.Write("o.dbf", kDamaged);
+  fs::create_directory_symlink(root, Under(root, "a/loop"));
+  fs::create_directory_symlink(elsewhere.path(), Under(root, "b"));
+  struct Platform : testkit::RecordingPlatform {
+    std::string denied;  // a directory that may not be read
+    std::string stopAt;  // Ctrl+C as this table is opened
+    int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<kestrel::DirSearch>* search,
+                      kestrel::FoundFile* found) override {
+      if (pattern.rfind(denied, 0) == 0) return kestrel::oserr::AccessDenied;
+      return RecordingPlatform::FindFirst(pattern, attributes, search, found);
+    }
+    uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
+      if (kestrel::EqualNoCase(path, stopAt) && !std::exchange(stopAt, std::string()).empty()) raise(SIGINT);
+      return RecordingPlatform::OpenFile(path, mode, file);
+    }
+  } platform;
+  platform.denied = Under(root, "c/");
+  platform.stopAt = Under(root, "d/t.dbf");
+  const std::string denied = "dbfclean-cli: cannot read directory c: access denied\n";
+  auto r = CliHere(platform, {"-r", "-q", root});
+  EXPECT_EQ(r.status, 130);
+  EXPECT_EQ(r.err, denied + "Interrupted after record 1 of 2 of d/t.dbf; the repairs so far are on disk.\n");
+  EXPECT_EQ(r.out, "Visited 2 directories and 2 tables.\nInterrupted: fixed 7 zeroes in 3 records\n");
+  EXPECT_EQ(testkit::ReadFile(Under(root, "d/t.dbf")),
+            Blanked(kDamaged.substr(0, 32 + 64 + 1 + 8)) + kDamaged.substr(32 + 64 + 1 + 8));
+  EXPECT_FALSE(testkit::FileExists(Under(root, "d/x.ndx")));
+  EXPECT_EQ(testkit::ReadFile(Under(root, "e/t.dbf")), kDamaged);
+  EXPECT_TRUE(testkit::FileExists(Under(root, "e/x.ndx")));
+
+  r = CliHere(platform, {"-r", "-q", root});
+  EXPECT_EQ(r.status, 5);
+  EXPECT_EQ(r.err, denied);
+  EXPECT_EQ(r.out, "Visited 3 directories and 3 tables.\nDatabase(s) are cleaned up! Fixed 8 zeroes in 3 records\n");
+  EXPECT_EQ(testkit::ReadFile(Under(root, "e/t.dbf")), Blanked(kDamaged));
+  EXPECT_EQ(testkit::ReadFile(Under(root, "c/t.dbf")), kDamaged);
+  EXPECT_EQ(testkit::ReadFile(outside), kDamaged);
+}
+
 // The copy is written through the descriptor its exclusive creation gave:
 // a symbolic link put in its place meanwhile is never followed, and the run
 // stops before the table is touched.

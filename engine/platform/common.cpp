@@ -19,6 +19,14 @@ PathStyle HostPathStyle() {
 #endif
 }
 
+int ExitStatusOf(int code) {
+#ifdef _WIN32
+  return code;
+#else
+  return code < 0 || code > 255 ? 255 : code;
+#endif
+}
+
 char PathSeparator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
 
 char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -145,6 +145,12 @@ TEST(PosixPlatform, SearchFiltersByAttributes) {
   EXPECT_EQ(find("s*", kestrel::attr::Archive), "18");
   EXPECT_EQ(find("*.cdx", kestrel::attr::Archive), "2");
   EXPECT_EQ(find("none/*.ndx", kestrel::attr::Archive), "3");
+  // Links are found as what they lead to, marked as links; one that leads
+  // nowhere is not found.
+  std::filesystem::create_directory_symlink(dir.File("sub.ndx"), dir.File("l1"));
+  std::filesystem::create_symlink(dir.File("b.ndx"), dir.File("l2"));
+  std::filesystem::create_symlink(dir.File("gone"), dir.File("l3"));
+  EXPECT_EQ(find("l*", kestrel::attr::Archive | kestrel::attr::Directory), "0 l1:1040 l2:1056");
   testkit::SetReadOnly(dir.File("b.ndx"), true);
   EXPECT_EQ(find("b.*", kestrel::attr::Archive), "0 b.ndx:33");
 }

@@ -1,7 +1,7 @@
 // The Win32 platform layer on the system's own file attributes: the search's
 // attribute filter and the wildcard erase meet hidden, system, read-only and
 // open files and subdirectories as Windows marks them, and masks hold to the
-// real names, not to the short 8.3 ones.
+// real names, not to the short 8.3 ones; links are marked.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -84,6 +84,28 @@ TEST(Win32Platform, SearchResultsForMasksThatFindNothingToErase) {
   while (engine.FindNext(found) == 0) names.insert(found.name);
   engine.FindClose();
   EXPECT_EQ(names, (std::set<std::string>{"h.ndx", "s.ndx"}));
+#endif
+}
+
+// A link to a directory is found as a directory marked as a link, so that a
+// walk over a tree can leave it alone.
+TEST(Win32Platform, LinksAreMarked) {
+#ifndef _WIN32
+  GTEST_SKIP() << kNeedsWindows;
+#else
+  testkit::TempDir dir;
+  std::filesystem::create_directory(dir.File("sub"));
+  // 1: a link to a directory; 2: made without the right to make links, where
+  // the system allows that.
+  // (Wine answers that it made the link and makes none.)
+  if (!CreateSymbolicLinkA(dir.File("link").c_str(), dir.File("sub").c_str(), 1 | 2) ||
+      GetFileAttributesA(dir.File("link").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "this system makes no symbolic link here";
+  }
+  std::unique_ptr<kestrel::DirSearch> search;
+  kestrel::FoundFile found;
+  ASSERT_EQ(kestrel::Platform::Default().FindFirst(dir.File("l*"), kestrel::attr::Directory, &search, &found), 0);
+  EXPECT_EQ(found.name + ":" + std::to_string(found.attributes), "link:1040");
 #endif
 }
 

@@ -54,6 +54,12 @@ constexpr uint32_t System = 0x04;
 constexpr uint32_t VolumeId = 0x08;
 constexpr uint32_t Directory = 0x10;
 constexpr uint32_t Archive = 0x20;
+// A symbolic link (on Windows any reparse point: symbolic links, junctions,
+// mounted folders), found with the attributes of what it leads to. Never
+// filtered: a search finds links as it finds what they lead to, and a walk
+// over a tree tells by this bit the directories it must not enter (a link
+// may lead back up the tree, or out of it).
+constexpr uint32_t Link = 0x400;
 }  // namespace attr
 
 // The error numbers the platform gives and the engine's messages know.
@@ -306,6 +312,11 @@ class PlatformWrapper : public Platform {
  private:
   Platform& target_;
 };
+
+// The exit status the parent of a process sees when the process ends with
+// `code`: Windows keeps the whole code; POSIX keeps 8 bits, so a code
+// outside 0 to 255 shows as 255 (the report's text has the full code).
+int ExitStatusOf(int code);
 
 // Copies everything `from` holds, from its start, to the position of `to`,
 // in pieces of a fixed size (memory stays flat in the file's size), then

@@ -460,6 +460,12 @@ class PosixPlatform : public Platform {
         continue;  // devices, sockets and pipes are no files to a Windows program
       }
       if (name[0] == '.') f.attributes |= attr::Hidden;
+      // The type readdir gives spares a second look at most entries.
+      struct stat link;
+      if (e->d_type == DT_LNK ||
+          (e->d_type == DT_UNKNOWN && lstat(full.c_str(), &link) == 0 && S_ISLNK(link.st_mode))) {
+        f.attributes |= attr::Link;
+      }
       if (IsReadOnly(st)) f.attributes |= attr::ReadOnly;
       if (f.attributes & excluded) continue;
       matches.push_back(std::move(f));
@@ -525,9 +531,7 @@ class PosixPlatform : public Platform {
 
   [[noreturn]] void ExitProcess(int code) override {
     std::fflush(nullptr);
-    // POSIX keeps 8 bits of the status; larger codes show as 255 and the
-    // full code is in the report text.
-    std::exit(code < 0 || code > 255 ? 255 : code);
+    std::exit(ExitStatusOf(code));
   }
 
   const std::atomic<bool>* CatchStopRequests() override {

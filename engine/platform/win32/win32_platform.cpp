@@ -170,6 +170,8 @@ class Win32File : public File {
   HANDLE handle_;
 };
 
+static_assert(FILE_ATTRIBUTE_REPARSE_POINT == attr::Link, "the attribute bits are Windows' own");
+
 // Entries carrying one of these attributes are left out unless asked for.
 constexpr uint32_t kFilteredAttributes = attr::Hidden | attr::System | attr::VolumeId | attr::Directory;
 
@@ -205,7 +207,8 @@ class Win32Search : public DirSearch {
     nameMatched_ = true;
     if (data.dwFileAttributes & excluded_) return false;
     found->name = data.cFileName;
-    found->attributes = data.dwFileAttributes & 0xFF;
+    // The DOS bits, and whether the entry is a reparse point (a link).
+    found->attributes = data.dwFileAttributes & (0xFF | FILE_ATTRIBUTE_REPARSE_POINT);
     found->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
   }
