@@ -205,7 +205,8 @@ class Platform {
   // Starts a search for `pattern` (a directory and a mask with "*" and "?",
   // matched without regard to case). Entries carrying an attribute among
   // hidden, system, volume label and directory are skipped unless
-  // `attributes` asks for it; "." and ".." are never found. Result: 0 with
+  // `attributes` asks for it. "." and ".." are found only where the system
+  // lists them (Windows), as directories. Result: 0 with
   // the first match in `*found` and the rest from `*search`; 2 when nothing
   // matches the mask, 3 when the directory does not exist, 5 when it may not
   // be read, 18 when only skipped entries match.
