@@ -8,29 +8,16 @@ usage: make_tree.py ROOT [CLIENTS] [YEARS] [TABLES] [RECORDS]
 Prints the number of directories, tables and bytes of the tables.
 """
 import os
-import struct
 import sys
+
+from make_wide_table import clean_record, header
 
 root = sys.argv[1]
 clients = int(sys.argv[2]) if len(sys.argv) > 2 else 100
 years = int(sys.argv[3]) if len(sys.argv) > 3 else 10
 tables = int(sys.argv[4]) if len(sys.argv) > 4 else 10
 n = int(sys.argv[5]) if len(sys.argv) > 5 else 100
-nfields, width = 20, 15
-reclen = 1 + nfields * width
-hdr = bytearray(32)
-hdr[0] = 0x03
-struct.pack_into('<IHH', hdr, 4, n, 32 + 32 * nfields + 1, reclen)
-for k in range(nfields):
-    fd = bytearray(32)
-    name = b'FIELD%02d' % (k + 1)
-    fd[0:len(name)] = name
-    fd[11] = ord('C')
-    fd[16] = width
-    hdr += fd
-hdr += b'\r'
-rec = b' ' + b''.join((b'value %d' % k).ljust(width) for k in range(nfields))
-table = bytes(hdr) + rec * n + b'\x1a'
+table = header(n) + clean_record() * n + b'\x1a'
 for c in range(clients):
     for y in range(years):
         d = os.path.join(root, 'clients', '%04d' % c, '%d' % (2015 + y))
