@@ -12,13 +12,6 @@ namespace {
 
 bool Windows() { return kestrel::HostPathStyle() == kestrel::PathStyle::Windows; }
 
-// `dir` + separator + `name`, without doubling the separator of a root.
-std::string Child(const std::string& dir, const std::string& name) {
-  const char separator = kestrel::PathSeparator();
-  if (!dir.empty() && (dir.back() == separator || (Windows() && dir.back() == ':'))) return dir + name;
-  return dir + separator + name;
-}
-
 }  // namespace
 
 TreeWalk::TreeWalk(kestrel::Platform& platform, const std::string& root) : platform_(platform) {
@@ -46,7 +39,7 @@ int32_t TreeWalk::Next(TreeDirectory* dir) {
     std::unique_ptr<kestrel::DirSearch> search;
     kestrel::FoundFile found;
     const uint32_t wanted = kestrel::attr::Directory | kestrel::attr::Archive | kestrel::attr::ReadOnly;
-    int32_t rc = platform_.FindFirst(Child(next.path, "*"), wanted, &search, &found);
+    int32_t rc = platform_.FindFirst(kestrel::WithinDirectory(next.path, "*"), wanted, &search, &found);
     // 2 and 18: nothing, or nothing but what is left out.
     if (rc == kestrel::oserr::FileNotFound || rc == kestrel::oserr::NoMoreFiles) return 0;
     if (rc != 0) return rc;
@@ -61,7 +54,8 @@ int32_t TreeWalk::Next(TreeDirectory* dir) {
     }
     // Pushed last to first, so that the first comes off the stack next.
     for (auto it = below.rbegin(); it != below.rend(); ++it) {
-      pending_.push_back({Child(next.path, *it), next.relative.empty() ? *it : Child(next.relative, *it)});
+      pending_.push_back({kestrel::WithinDirectory(next.path, *it),
+                          next.relative.empty() ? *it : kestrel::WithinDirectory(next.relative, *it)});
     }
     return 0;
   }

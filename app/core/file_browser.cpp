@@ -14,15 +14,6 @@ using kestrel::PathStyle;
 
 namespace {
 
-// `name` inside `directory`, with one separator between them.
-std::string Within(const std::string& directory, const std::string& name, PathStyle style) {
-  if (directory.empty() || directory.back() == kestrel::PathSeparator(style) ||
-      (style == PathStyle::Windows && directory.back() == ':')) {
-    return directory + name;
-  }
-  return directory + kestrel::PathSeparator(style) + name;
-}
-
 // The one wording of a failure of the dialog, the same on every system.
 BrowseResult Failure(uint16_t code, const char* doing, const std::string& path) {
   BrowseResult result;
@@ -70,7 +61,8 @@ BrowseResult FileBrowser::List(const std::string& directory, Listing* listing) {
   std::vector<std::string> subdirectories;
   std::unique_ptr<kestrel::DirSearch> search;
   kestrel::FoundFile found;
-  int32_t rc = platform_.FindFirst(Within(directory, "*.*", style), kestrel::attr::Directory, &search, &found);
+  int32_t rc =
+      platform_.FindFirst(kestrel::WithinDirectory(directory, "*.*", style), kestrel::attr::Directory, &search, &found);
   if (rc != 0 && rc != kestrel::oserr::FileNotFound && rc != kestrel::oserr::NoMoreFiles) {
     return Failure(static_cast<uint16_t>(rc), "reading", directory);
   }

@@ -27,9 +27,6 @@ int InsertListBoxName(std::vector<std::string>* names, const std::string& name) 
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,
                  std::vector<std::string>* names, const std::function<void()>& onBusy, kestrel::PathStyle style) {
   names->clear();
-  const char separator = kestrel::PathSeparator(style);
-  std::string dir = directory;
-  if (!dir.empty() && dir.back() != separator && !(separator == '\\' && dir.back() == ':')) dir += separator;
   size_t from = 0;
   int status = 0;
   while (from <= masks.size()) {
@@ -40,7 +37,8 @@ int ReadFileList(kestrel::Platform& platform, const std::string& directory, cons
     if (mask.empty()) continue;
     std::unique_ptr<kestrel::DirSearch> search;
     kestrel::FoundFile found;
-    int32_t rc = platform.FindFirst(dir + mask, kestrel::attr::Archive | kestrel::attr::ReadOnly, &search, &found);
+    int32_t rc = platform.FindFirst(kestrel::WithinDirectory(directory, mask, style),
+                                    kestrel::attr::Archive | kestrel::attr::ReadOnly, &search, &found);
     if (rc == kestrel::oserr::PathNotFound || rc == kestrel::oserr::AccessDenied) status = rc;
     while (rc == 0) {
       // Kept sorted as it grows, as a sorted list box inserts.

@@ -29,6 +29,14 @@ int ExitStatusOf(int code) {
 
 char PathSeparator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
 
+std::string WithinDirectory(const std::string& directory, const std::string& name, PathStyle style) {
+  const char separator = PathSeparator(style);
+  if (directory.empty() || directory.back() == separator || (style == PathStyle::Windows && directory.back() == ':')) {
+    return directory + name;
+  }
+  return directory + separator + name;
+}
+
 char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {

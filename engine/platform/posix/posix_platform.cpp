@@ -130,11 +130,6 @@ std::pair<std::string, std::string> SplitAtLastSlash(const std::string& path) {
   return {slash == 0 ? std::string("/") : p.substr(0, slash), p.substr(slash + 1)};
 }
 
-std::string JoinName(const std::string& dir, const std::string& name) {
-  if (dir.empty()) return name;
-  return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
-
 // The lock on the share byte that stands for an open's sharing: a write lock
 // keeps every other opener out, a read lock only the exclusive ones.
 bool TakeShareLock(int fd, short type) {
@@ -387,10 +382,11 @@ class PosixPlatform : public Platform {
     // come from, so it counts as there.
     const auto [dir, name] = SplitAtLastSlash(ResolveCase(path));
     if (name.empty()) return oserr::AccessDenied;
-    if (MatchInDirectory(dir, name) != name || Exists(JoinName(dir, name))) return oserr::FileExists;
+    const std::string target = WithinDirectory(dir, name, PathStyle::Posix);
+    if (MatchInDirectory(dir, name) != name || Exists(target)) return oserr::FileExists;
     // O_EXCL never follows a symbolic link at the name, not even one that
     // leads nowhere: the file made is a new one, right here.
-    const int fd = ::open(JoinName(dir, name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST || errno == ELOOP) return oserr::FileExists;
       return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, oserr::AccessDenied);
@@ -408,8 +404,9 @@ class PosixPlatform : public Platform {
     if (path.empty()) return oserr::PathNotFound;
     const auto [dir, name] = SplitAtLastSlash(ResolveCase(path));
     if (name.empty()) return oserr::AlreadyExists;  // "/" and the like
-    if (MatchInDirectory(dir, name) != name || Exists(JoinName(dir, name))) return oserr::AlreadyExists;
-    if (::mkdir(JoinName(dir, name).c_str(), 0777) != 0) {
+    const std::string target = WithinDirectory(dir, name, PathStyle::Posix);
+    if (MatchInDirectory(dir, name) != name || Exists(target)) return oserr::AlreadyExists;
+    if (::mkdir(target.c_str(), 0777) != 0) {
       if (errno == EEXIST) return oserr::AlreadyExists;
       return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, oserr::AccessDenied);
     }
