@@ -7,6 +7,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -263,6 +264,19 @@ class CliPlatform : public kestrel::PlatformWrapper {
     if (goOn) throw RunEnded{code};
     PlatformWrapper::ExitProcess(code);
   }
+
+  // The tables whose other openers could not be seen, by reason.
+  std::vector<std::pair<std::string, std::vector<std::string>>> unchecked;
+
+  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
+    const uint16_t rc = PlatformWrapper::OpenFile(path, mode, file);
+    const std::string why = rc == 0 && *file ? (*file)->UncheckedSharing() : std::string();
+    if (why.empty()) return rc;
+    auto it = std::find_if(unchecked.begin(), unchecked.end(), [&](const auto& u) { return u.first == why; });
+    if (it == unchecked.end()) it = unchecked.insert(unchecked.end(), {why, {}});
+    if (std::find(it->second.begin(), it->second.end(), path) == it->second.end()) it->second.push_back(path);
+    return rc;
+  }
 };
 
 int UsageError(const std::string& text) {
@@ -412,6 +426,7 @@ class Session {
   int End(int status) {
     Release();
     if (status == kExitInterrupted) return Interrupted();
+    if (givenBack_) GaveBack();
     // A check is a question: 1 says that something would be fixed.
     if (settings_.check && status == 0 && counts_.ZeroesFixed > 0) return kExitDamaged;
     return status;
@@ -435,6 +450,16 @@ class Session {
     std::fflush(stdout);
     return host_.StopRequestStatus();
   }
+
+  // The counts of a call that stopped because another program opened a
+  // table it was cleaning: as after a stop request, the counts so far.
+  void GaveBack() {
+    if (tree_) Visited();
+    std::printf("Stopped: fixed %lld zeroes in %lld records\n", static_cast<long long>(counts_.ZeroesFixed),
+                static_cast<long long>(counts_.RecordsFixed));
+    std::fflush(stdout);
+  }
+  bool givenBack() const { return givenBack_; }
 
   // The end of a walk: how far it went and the summary over the tree.
   void Summary() {
@@ -467,6 +492,7 @@ class Session {
   std::string lastTable_;  // the table last worked on, as the lines name it
   int32_t done_ = 0;       // and its records done of its total
   int32_t total_ = 0;
+  bool givenBack_ = false;  // the last run stopped for another program
 };
 
 int Session::Clean(const std::string& cleanDir, const std::string& relative, const std::vector<FileEntry>& entries) {
@@ -553,12 +579,25 @@ int Session::Clean(const std::string& cleanDir, const std::string& relative, con
     for (const auto& name : others) ui.Say("Left " + Printable(name) + " in place: its application must rebuild it");
   };
   options.stop = stop_;
+  givenBack_ = false;
+  options.givenBack = [this](const std::string&) { givenBack_ = true; };
   Counters counts;
   int status = 0;
   try {
     status = RunProgram(engine, ui, options, &counts);
   } catch (const RunEnded& end) {
     status = end.code;
+  }
+  // Once a run: the tables whose other openers could not be seen.
+  for (const auto& [why, paths] : platform.unchecked) {
+    std::string names;
+    for (const auto& p : paths) names += (names.empty() ? "" : ", ") + Printable(p);
+    ui.ShowHeading();
+    std::fprintf(
+        stderr,
+        "%s: could not tell whether other programs have these tables open (%s); only their locks were checked: %s\n",
+        kProgram, why.c_str(), names.c_str());
+    std::fflush(stderr);
   }
   if (untouched) counts = finished;
   counts_.ZeroesFixed += counts.ZeroesFixed;
@@ -612,7 +651,10 @@ int CleanTree(kestrel::Platform& host, const Settings& settings) {
     if (status == kExitInterrupted) return session.Interrupted();
     if (status == 0) continue;
     // A halt ends the walk as it ends a run, unless told to go on.
-    if (!settings.keepGoing) return kestrel::ExitStatusOf(status);
+    if (!settings.keepGoing) {
+      if (session.givenBack()) session.GaveBack();
+      return kestrel::ExitStatusOf(status);
+    }
     if (first == 0) first = status;
   }
   if (session.directories() == 0) {

@@ -97,8 +97,16 @@ class Run {
     ui_.SetBusyCursor();
     ScrubOptions scrub;
     scrub.dryRun = options_.dryRun;
-    scrub.progress = [this](int32_t done, int32_t total) { ui_.TableProgress(done, total); };
+    scrub.progress = [this](int32_t done, int32_t total) {
+      done_ = done;
+      total_ = total;
+      ui_.TableProgress(done, total);
+    };
     scrub.stop = options_.stop;
+    // A request left over from an earlier run is no longer anybody's.
+    std::atomic<bool>* giveBack = engine_.platform().GiveBackRequests();
+    giveBack->store(false);
+    scrub.giveBack = giveBack;
     for (const FileEntry& entry : dialog.entries) {
       if (!entry.selected) continue;
       if (Stopped()) break;
@@ -110,11 +118,13 @@ class Run {
       }
       scrub.beforeFirstWrite = [this, &entry] { BeforeFirstWrite(entry.name); };
       const Counters before = counters_;
+      done_ = total_ = 0;
       ScrubTable(engine_, JoinPath(cleanDir_, entry.name), counters_, scrub);
       if (options_.tableDone) {
         options_.tableDone(entry.name, Counters{counters_.ZeroesFixed - before.ZeroesFixed,
                                                 counters_.RecordsFixed - before.RecordsFixed});
       }
+      if (giveBack->load() && !Stopped()) GiveBack(entry.name, giveBack);
     }
     // A run stopped before its first write leaves the directory as it was.
     const bool interrupted = Stopped();
@@ -128,6 +138,21 @@ class Run {
 
  private:
   bool Stopped() const { return options_.stop && options_.stop->load(); }
+
+  // Another program opened `table` while it was being cleaned, and waits
+  // for it: the table is closed already; the run ends as a stop request
+  // ends it, and says why.
+  [[noreturn]] void GiveBack(const std::string& table, std::atomic<bool>* giveBack) {
+    giveBack->store(false);
+    if (written_) EraseIndexes(true);
+    ui_.HideProgress();
+    ui_.ProcessEvents();
+    if (options_.givenBack) options_.givenBack(table);
+    throw RunHalted(table + " was opened by another program: stopped after record " + std::to_string(done_) + " of " +
+                        std::to_string(total_) +
+                        (written_ ? "; the repairs so far are on disk." : "; nothing was written."),
+                    kExitInUse);
+  }
 
   // Every selected table is checked before the first is opened: the engine
   // would open another file (or none) in the place of one of them, and the
@@ -165,6 +190,17 @@ class Run {
       for (const auto& name : before) Tell(name, IndexOutcome::WouldErase);
       return;
     }
+    // An index that another program holds would outlive the repair it no
+    // longer matches: the run stops before its first write instead.
+    for (const auto& name : before) {
+      if (last) break;
+      const std::string path = JoinPath(cleanDir_, name);
+      if (engine_.platform().FileInUse(path) == kestrel::oserr::SharingViolation) {
+        throw RunHalted("the index file " + path + " is in use by another program; stopped before changing " + table +
+                            " (no table was changed and no index file was erased)",
+                        kExitInUse);
+      }
+    }
     std::vector<std::string> unsaved;
     for (const auto& name : before) {
       if (saved_.insert(name).second) unsaved.push_back(name);
@@ -198,6 +234,8 @@ class Run {
   RunUi& ui_;
   const RunOptions& options_;
   Counters counters_;
+  int32_t done_ = 0;  // where the table being cleaned stands: records done of its total
+  int32_t total_ = 0;
   std::string cleanDir_;
   bool written_ = false;         // the run's first write is behind it
   bool& erased_;                 // and so are the index files

@@ -28,6 +28,9 @@ constexpr int kExitInterrupted = 130;
 // A table the run refuses to hand to the engine, which would open another
 // file (or none) under its path: nothing is touched (EX_NOINPUT).
 constexpr int kExitWrongTable = 66;
+// Another program has the table or an index file open: the engine's own
+// "sharing violation", as its halting report has it for a table in use.
+constexpr int kExitInUse = 32;
 
 // Thrown by a front end's hook to end the run with its own message and exit
 // status, for a failure that is the front end's and not the engine's.
@@ -102,6 +105,9 @@ struct ScrubOptions {
   // (Records without NULs change nothing, so a run of them is passed whole
   // before the flag is read again.)
   const std::atomic<bool>* stop = nullptr;
+  // Read as `stop` is: another program asks for the table (see
+  // Platform::GiveBackRequests).
+  const std::atomic<bool>* giveBack = nullptr;
 };
 
 // Replaces every NUL byte of every field of the table at `path` by a blank,
@@ -133,6 +139,10 @@ struct RunOptions {
   // the table after the record being worked on, cleans no further table,
   // shows no summary and returns kExitInterrupted.
   const std::atomic<bool>* stop = nullptr;
+  // Another program opened the table being cleaned (Linux): called after
+  // the table is closed, just before the run stops with RunHalted
+  // (kExitInUse).
+  std::function<void(const std::string& table)> givenBack;
 };
 
 // Directory + separator + name, by plain concatenation.

@@ -255,7 +255,10 @@ class Walk {
     }
   }
 
-  bool Stopped() const { return options_.stop && options_.stop->load(std::memory_order_relaxed); }
+  bool Stopped() const {
+    return (options_.stop && options_.stop->load(std::memory_order_relaxed)) ||
+           (options_.giveBack && options_.giveBack->load(std::memory_order_relaxed));
+  }
 
   void BeforeWrite() {
     if (!written_ && options_.beforeFirstWrite) options_.beforeFirstWrite();

@@ -3,9 +3,11 @@
 // Everything the engine and the programs need from the host -- files,
 // sharing, byte-range locks, directory searches and directories, path
 // expansion, character services, the user's language, the halting box and
-// process exit -- goes through `Platform`. No other code includes a system
-// header, so a test platform that wraps this one (`PlatformWrapper`) reaches
-// every call: the fault sweep fails each in turn.
+// process exit -- goes through `Platform`. No other code calls the system
+// (the command-line program takes the C library's option parser,
+// <getopt.h>, which is no system call), so a test platform that wraps this
+// one (`PlatformWrapper`) reaches every call: the fault sweep fails each in
+// turn.
 //
 // `Platform::Default()` is the host's implementation (POSIX or Win32).
 //
@@ -154,6 +156,12 @@ class File {
 
   // Closes the file. 0 or an error number.
   virtual uint16_t Close() = 0;
+
+  // Why an open that denies others could not find out whether another
+  // program has the file open, or "" when it could (or shares the file with
+  // everyone). Linux: a file of another user without CAP_LEASE, or a file
+  // system without file leases (NFS, FUSE); the lock checks still applied.
+  virtual std::string UncheckedSharing() { return std::string(); }
 };
 
 // One entry found by a directory search.
@@ -186,7 +194,33 @@ class Platform {
   // directory is missing; 5 for a read-only file opened for writing, a
   // directory, or no right to it; 32 when another opener's sharing (or this
   // one's) keeps them apart.
+  //
+  // The sharing, as every program on the machine sees it:
+  // - deny-all and deny-read: refused while any other program has the file
+  //   open, in any mode, or holds any lock on any part of it; meanwhile
+  //   nobody else opens it (Windows refuses them; Linux holds a new opener
+  //   up and sets GiveBackRequests, until this file is closed);
+  // - deny-write: the same for other programs that write (opened for
+  //   reading only), otherwise as deny-all;
+  // - deny-none and compatibility: refused only while another program holds
+  //   the file for itself (a deny-all open, a lock on the whole file); they
+  //   keep nobody out but a deny-all open.
+  // Where Linux cannot tell whether other programs have a file open (see
+  // File::UncheckedSharing) only their locks are seen.
   virtual uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<File>* file) = 0;
+
+  // Whether another program has the file open or locked, as a deny-all
+  // open would find it: 0, or 32 when it has; 0 also when that cannot be
+  // told (see File::UncheckedSharing), 2 or 3 when the file is missing.
+  virtual uint16_t FileInUse(const std::string& path) = 0;
+
+  // Set when another program asks for a file that this process holds with a
+  // deny-all (or deny-read, deny-write) open: Linux holds that program's
+  // open up until the file is closed, or until the system's time for it
+  // (45 seconds by default) runs out. Work on such a file reads the flag
+  // at its safe points, closes the file and stops; whoever handled it
+  // clears it. Never set on Windows, where no other program gets in.
+  virtual std::atomic<bool>* GiveBackRequests() = 0;
 
   // Creates a new, empty file and opens it for reading and writing, shared
   // with nobody. A file of that name, or a symbolic link there (even one that
@@ -194,7 +228,8 @@ class Platform {
   // directory is missing; 5 when it may not be written.
   virtual uint16_t CreateNewFile(const std::string& path, std::unique_ptr<File>* file) = 0;
 
-  // Deletes a file. A read-only file gives 5, a file open elsewhere 32.
+  // Deletes a file. A read-only file gives 5, a file another program has
+  // open or locked (see FileInUse) 32.
   virtual uint16_t RemoveFile(const std::string& path) = 0;
 
   // Makes one directory; its parent must exist. 0; 183 when something of that
@@ -289,6 +324,8 @@ class PlatformWrapper : public Platform {
   uint16_t CreateNewFile(const std::string& path, std::unique_ptr<File>* file) override {
     return target_.CreateNewFile(path, file);
   }
+  uint16_t FileInUse(const std::string& path) override { return target_.FileInUse(path); }
+  std::atomic<bool>* GiveBackRequests() override { return target_.GiveBackRequests(); }
   uint16_t RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
   uint16_t MakeDirectory(const std::string& path) override { return target_.MakeDirectory(path); }
   uint16_t FlushDirectory(const std::string& path) override { return target_.FlushDirectory(path); }

@@ -5,6 +5,12 @@
 // - share modes are open-file-description locks on a reserved byte far beyond
 //   every lock region (exclusive: write lock, shared: read lock; a conflict
 //   is 32), which holds between processes and between two opens in one;
+// - an open that denies others also makes sure that no other program has the
+//   file open or locked at all, and keeps it so: most programs here (a file
+//   server, an emulator, an office program, a script) take no lock, so a
+//   file lease answers whether anyone else has the file open, and while it
+//   is held the system holds up a new opener and tells this process, which
+//   gives the file back;
 // - byte-range locks are OFD write locks (a conflict is 33, unlocking a
 //   region not held is 158);
 // - a file without any write permission bit is read-only: opening it for
@@ -15,7 +21,9 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -141,9 +150,87 @@ bool TakeShareLock(int fd, short type) {
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
+// The lease signal: the system sends it when another program opens a file
+// this process holds a lease on. The open waits until the lease is given
+// back (by closing the file), or until the system's time for it runs out.
+std::atomic<bool> gGiveBack{false};
+
+void OnLeaseBreak(int) { gGiveBack.store(true); }
+
+// Installed once, before the first lease: the signal's default would end
+// the process.
+void CatchLeaseBreaks() {
+  static const bool installed = [] {
+    struct sigaction action = {};
+    action.sa_handler = OnLeaseBreak;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGIO, &action, nullptr) == 0;
+  }();
+  (void)installed;
+}
+
+// Whether a process holds a lease on the file of `st`: another dbfclean
+// repairing it, or a file server's lease for a client. Asked before the
+// file is opened, because an open of a leased file would itself ask the
+// holder to give it back; a program refused here must disturb nobody.
+bool LeasedElsewhere(const struct stat& st) {
+  std::ifstream locks("/proc/locks");
+  if (!locks) return false;
+  char id[32];
+  std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  const std::string device = id;
+  for (std::string line; std::getline(locks, line);) {
+    if (line.find(" LEASE ") == std::string::npos) continue;
+    const size_t at = line.find(device);
+    if (at != std::string::npos && line[at - 1] == ' ' &&
+        (at + device.size() == line.size() || line[at + device.size()] == ' ')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether a process other than this descriptor's owner holds an fcntl or
+// OFD lock anywhere in the file: record locks at their offsets or at the
+// offsets xBase programs lock beyond the data, a whole-file lock.
+bool LockedElsewhere(int fd) {
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;  // to the end of every offset
+  return fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+}
+
+// Where a lease cannot be had, why: the open goes on with the lock checks
+// only, and the program says so.
+std::string LeaseProblem(int e) {
+  if (e == EACCES || e == EPERM) return "the file belongs to another user, and leasing it needs CAP_LEASE";
+  return "the file system offers no file leases";
+}
+
+// The guard an open that denies others puts on its descriptor, or 32 when
+// another program has the file open or locked. `lease` is the lease that
+// answers the question (F_WRLCK: no other open at all; F_RDLCK: none for
+// writing), `flockType` the whole-file lock that keeps other flock users out.
+uint16_t GuardOpen(int fd, short lease, int flockType, std::string* unchecked) {
+  if (LockedElsewhere(fd)) return oserr::SharingViolation;
+  if (flock(fd, flockType | LOCK_NB) != 0) {
+    return errno == EWOULDBLOCK ? oserr::SharingViolation : MapErrno(errno, oserr::SharingViolation);
+  }
+  CatchLeaseBreaks();
+  if (fcntl(fd, F_SETLEASE, lease) != 0) {
+    if (errno == EAGAIN || errno == EBUSY) return oserr::SharingViolation;
+    *unchecked = LeaseProblem(errno);
+  }
+  return 0;
+}
+
 class PosixFile : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  explicit PosixFile(int fd, std::string unchecked = {}) : fd_(fd), unchecked_(std::move(unchecked)) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -286,8 +373,11 @@ class PosixFile : public File {
     return rc == 0 ? 0 : MapErrno(errno, oserr::WriteFault);
   }
 
+  std::string UncheckedSharing() override { return unchecked_; }
+
  private:
   int fd_;
+  std::string unchecked_;
   uint64_t pos_ = 0;
   std::vector<std::pair<uint32_t, uint32_t>> held_;
 };
@@ -339,18 +429,25 @@ class PosixPlatform : public Platform {
     if (path.empty()) return oserr::PathNotFound;
     std::string actual = ResolveCase(path);
     struct stat st;
-    if (stat(actual.c_str(), &st) != 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    if (stat(actual.c_str(), &st) != 0)
+      return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
     if (!S_ISREG(st.st_mode)) return oserr::AccessDenied;
     const int access = mode & 3;
     const bool wantsWrite = access != 0;
     if (wantsWrite && IsReadOnly(st)) return oserr::AccessDenied;
+    if (LeasedElsewhere(st)) return oserr::SharingViolation;
     int flags = access == 0 ? O_RDONLY : (access == 1 ? O_WRONLY : O_RDWR);
-    int fd = ::open(actual.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    // Non-blocking: a lease taken meanwhile refuses the open at once instead
+    // of holding it up (regular files know no other use of the flag).
+    int fd = ::open(actual.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      if (errno == EWOULDBLOCK) return oserr::SharingViolation;
+      return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
+    }
     // Anything short of "others may read and write" keeps every other
     // read-write opener out, so it takes the share byte for writing.
     const int sharing = mode & 0x70;
-    const bool sharesAll = sharing == 0x40 || sharing == 0x00;
+    const bool sharesAll = sharing == openmode::DenyNone || sharing == openmode::Compatibility;
     const short lock = sharesAll ? F_RDLCK : F_WRLCK;
     // (A read lock needs a descriptor open for reading; write-only opens are
     // not made by the engine, so they go unguarded.)
@@ -359,19 +456,60 @@ class PosixPlatform : public Platform {
       ::close(fd);
       return (e == EAGAIN || e == EACCES) ? oserr::SharingViolation : MapErrno(e, oserr::SharingViolation);
     }
-    *file = std::make_unique<PosixFile>(fd);
+    std::string unchecked;
+    uint16_t rc = 0;
+    if (!sharesAll) {
+      // Deny-write keeps out other writers only: a read lease is refused
+      // while anyone has the file open for writing (it needs a descriptor
+      // that only reads); deny-read and deny-all keep out every other open.
+      const bool othersRead = sharing == openmode::DenyWrite;
+      const short lease = othersRead && access == 0 ? F_RDLCK : F_WRLCK;
+      rc = GuardOpen(fd, lease, othersRead ? LOCK_SH : LOCK_EX, &unchecked);
+    } else if (flock(fd, LOCK_SH | LOCK_NB) != 0) {
+      // Sharing with everyone, it is kept out only by a program that holds
+      // the whole file for itself.
+      rc = errno == EWOULDBLOCK ? oserr::SharingViolation : 0;
+    } else {
+      flock(fd, LOCK_UN);
+    }
+    if (rc != 0) {
+      ::close(fd);
+      return rc;
+    }
+    *file = std::make_unique<PosixFile>(fd, std::move(unchecked));
     return 0;
   }
+
+  uint16_t FileInUse(const std::string& path) override {
+    if (path.empty()) return oserr::PathNotFound;
+    const std::string actual = ResolveCase(path);
+    struct stat st;
+    if (stat(actual.c_str(), &st) != 0)
+      return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
+    if (!S_ISREG(st.st_mode)) return 0;
+    if (LeasedElsewhere(st)) return oserr::SharingViolation;
+    const int fd = ::open(actual.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == EWOULDBLOCK ? oserr::SharingViolation : 0;
+    std::string unchecked;
+    uint16_t rc = GuardOpen(fd, F_WRLCK, LOCK_EX, &unchecked);
+    if (rc == 0 && unchecked.empty()) fcntl(fd, F_SETLEASE, F_UNLCK);
+    ::close(fd);
+    return rc;
+  }
+
+  std::atomic<bool>* GiveBackRequests() override { return &gGiveBack; }
 
   uint16_t RemoveFile(const std::string& path) override {
     if (path.empty()) return oserr::PathNotFound;
     std::string actual = ResolveCase(path);
     struct stat st;
-    if (lstat(actual.c_str(), &st) != 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    if (lstat(actual.c_str(), &st) != 0)
+      return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
     if (S_ISDIR(st.st_mode)) return oserr::AccessDenied;
     if (S_ISREG(st.st_mode) && IsReadOnly(st)) return oserr::AccessDenied;
-    if (S_ISREG(st.st_mode) && InUse(actual)) return oserr::SharingViolation;
-    if (::unlink(actual.c_str()) != 0) return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, 5);
+    if (S_ISREG(st.st_mode) && FileInUse(actual) == oserr::SharingViolation) return oserr::SharingViolation;
+    if (::unlink(actual.c_str()) != 0)
+      return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
     return 0;
   }
 
@@ -496,7 +634,7 @@ class PosixPlatform : public Platform {
 
   uint16_t ChangeDirectory(const std::string& path) override {
     std::string actual = ResolveCase(path);
-    if (chdir(actual.c_str()) != 0) return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, 3);
+    if (chdir(actual.c_str()) != 0) return errno == ENOENT ? oserr::PathNotFound : MapErrno(errno, oserr::PathNotFound);
     return 0;
   }
 
@@ -562,20 +700,6 @@ class PosixPlatform : public Platform {
   bool IsTerminal(int stream) override { return isatty(stream) == 1; }
 
  private:
-  // Whether an engine elsewhere holds the file open (its share byte locked).
-  static bool InUse(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct flock fl = {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = kShareLockOffset;
-    fl.l_len = 1;
-    bool busy = fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
-    ::close(fd);
-    return busy;
-  }
-
   locale_t ctype_ = static_cast<locale_t>(nullptr);
 };
 
