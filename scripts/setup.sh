@@ -17,7 +17,7 @@ packages=(
   qt6-base-dev fonts-dejavu-core
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 fonts-wine fonts-liberation xvfb xauth x11-apps x11-utils xdotool imagemagick
-  python3 python3-dbf python3-dbfread shapelib
+  python3 python3-dbf python3-dbfread shapelib samba python3-smbc
   time bc
   nsis lintian dpkg-dev fakeroot desktop-file-utils appstream zip unzip man-db xz-utils
   clang libclang-rt-14-dev
