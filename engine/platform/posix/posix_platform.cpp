@@ -33,8 +33,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -91,6 +91,10 @@ std::string MatchInDirectory(const std::string& dir, const std::string& name) {
 // Resolves every component of `path` without regard to case.
 std::string ResolveCase(const std::string& path) {
   if (path.empty()) return path;
+  // A path that is there as spelled, and has no doubled separator to fold,
+  // is its own spelling on disk: one look instead of one per component.
+  struct stat st;
+  if (path.find("//") == std::string::npos && lstat(path.c_str(), &st) == 0) return path;
   std::string result = path[0] == '/' ? "/" : "";
   size_t i = path[0] == '/' ? 1 : 0;
   std::string dir = path[0] == '/' ? "/" : "";
@@ -170,26 +174,38 @@ void CatchLeaseBreaks() {
   (void)installed;
 }
 
-// Whether a process holds a lease on the file of `st`: another dbfclean
-// repairing it, or a file server's lease for a client. Asked before the
-// file is opened, because an open of a leased file would itself ask the
-// holder to give it back; a program refused here must disturb nobody.
-bool LeasedElsewhere(const struct stat& st) {
-  std::ifstream locks("/proc/locks");
-  if (!locks) return false;
-  char id[32];
-  std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(st.st_dev), minor(st.st_dev),
-                static_cast<unsigned long long>(st.st_ino));
-  const std::string device = id;
-  for (std::string line; std::getline(locks, line);) {
-    if (line.find(" LEASE ") == std::string::npos) continue;
-    const size_t at = line.find(device);
-    if (at != std::string::npos && line[at - 1] == ' ' &&
-        (at + device.size() == line.size() || line[at + device.size()] == ' ')) {
-      return true;
+// What /proc/locks tells of the file of `st` before it is opened: whether a
+// process holds a lease on it (another dbfclean repairing it, a file
+// server's lease for a client), or a flock write lock (a program that holds
+// the whole file for itself). Asked before the open, because an open of a
+// leased file would itself ask the holder to give it back: a program
+// refused here must disturb nobody. One read in the common case.
+struct HeldFile {
+  bool leased = false;
+  bool flocked = false;
+};
+
+HeldFile HeldElsewhere(const struct stat& st) {
+  HeldFile held;
+  const int fd = ::open("/proc/locks", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return held;
+  char id[48];
+  const int idLength = std::snprintf(id, sizeof id, " %02x:%02x:%llu ", major(st.st_dev), minor(st.st_dev),
+                                     static_cast<unsigned long long>(st.st_ino));
+  const std::string_view device(id, static_cast<size_t>(idLength));
+  std::string text;
+  char buffer[16384];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+  ::close(fd);
+  for (size_t at = 0; (at = text.find(device, at)) != std::string::npos; at += device.size()) {
+    const size_t begin = text.rfind('\n', at) == std::string::npos ? 0 : text.rfind('\n', at) + 1;
+    const std::string_view line(text.data() + begin, at - begin);
+    if (line.find(" LEASE ") != std::string_view::npos) held.leased = true;
+    if (line.find(" FLOCK ") != std::string_view::npos && line.find(" WRITE ") != std::string_view::npos) {
+      held.flocked = true;
     }
   }
-  return false;
+  return held;
 }
 
 // Whether a process other than this descriptor's owner holds an fcntl or
@@ -214,16 +230,17 @@ std::string LeaseProblem(int e) {
 // The guard an open that denies others puts on its descriptor, or 32 when
 // another program has the file open or locked. `lease` is the lease that
 // answers the question (F_WRLCK: no other open at all; F_RDLCK: none for
-// writing), `flockType` the whole-file lock that keeps other flock users out.
+// writing). Once it is held nobody else has the file open, so nobody holds
+// a lock on it either; only where no lease can be had are the locks looked
+// at one by one, and `flockType` then keeps other flock users out.
 uint16_t GuardOpen(int fd, short lease, int flockType, std::string* unchecked) {
+  CatchLeaseBreaks();
+  if (fcntl(fd, F_SETLEASE, lease) == 0) return 0;
+  if (errno == EAGAIN || errno == EBUSY) return oserr::SharingViolation;
+  *unchecked = LeaseProblem(errno);
   if (LockedElsewhere(fd)) return oserr::SharingViolation;
   if (flock(fd, flockType | LOCK_NB) != 0) {
     return errno == EWOULDBLOCK ? oserr::SharingViolation : MapErrno(errno, oserr::SharingViolation);
-  }
-  CatchLeaseBreaks();
-  if (fcntl(fd, F_SETLEASE, lease) != 0) {
-    if (errno == EAGAIN || errno == EBUSY) return oserr::SharingViolation;
-    *unchecked = LeaseProblem(errno);
   }
   return 0;
 }
@@ -435,7 +452,12 @@ class PosixPlatform : public Platform {
     const int access = mode & 3;
     const bool wantsWrite = access != 0;
     if (wantsWrite && IsReadOnly(st)) return oserr::AccessDenied;
-    if (LeasedElsewhere(st)) return oserr::SharingViolation;
+    const int sharing = mode & 0x70;
+    const bool sharesAll = sharing == openmode::DenyNone || sharing == openmode::Compatibility;
+    // Sharing with everyone, an open is kept out only by a program that
+    // holds the whole file for itself.
+    const HeldFile held = HeldElsewhere(st);
+    if (held.leased || (sharesAll && held.flocked)) return oserr::SharingViolation;
     int flags = access == 0 ? O_RDONLY : (access == 1 ? O_WRONLY : O_RDWR);
     // Non-blocking: a lease taken meanwhile refuses the open at once instead
     // of holding it up (regular files know no other use of the flag).
@@ -446,8 +468,6 @@ class PosixPlatform : public Platform {
     }
     // Anything short of "others may read and write" keeps every other
     // read-write opener out, so it takes the share byte for writing.
-    const int sharing = mode & 0x70;
-    const bool sharesAll = sharing == openmode::DenyNone || sharing == openmode::Compatibility;
     const short lock = sharesAll ? F_RDLCK : F_WRLCK;
     // (A read lock needs a descriptor open for reading; write-only opens are
     // not made by the engine, so they go unguarded.)
@@ -465,12 +485,6 @@ class PosixPlatform : public Platform {
       const bool othersRead = sharing == openmode::DenyWrite;
       const short lease = othersRead && access == 0 ? F_RDLCK : F_WRLCK;
       rc = GuardOpen(fd, lease, othersRead ? LOCK_SH : LOCK_EX, &unchecked);
-    } else if (flock(fd, LOCK_SH | LOCK_NB) != 0) {
-      // Sharing with everyone, it is kept out only by a program that holds
-      // the whole file for itself.
-      rc = errno == EWOULDBLOCK ? oserr::SharingViolation : 0;
-    } else {
-      flock(fd, LOCK_UN);
     }
     if (rc != 0) {
       ::close(fd);
@@ -487,7 +501,7 @@ class PosixPlatform : public Platform {
     if (stat(actual.c_str(), &st) != 0)
       return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
     if (!S_ISREG(st.st_mode)) return 0;
-    if (LeasedElsewhere(st)) return oserr::SharingViolation;
+    if (HeldElsewhere(st).leased) return oserr::SharingViolation;
     const int fd = ::open(actual.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == EWOULDBLOCK ? oserr::SharingViolation : 0;
     std::string unchecked;
