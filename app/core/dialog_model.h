@@ -3,8 +3,10 @@
 // arithmetic. The Win32 and the Qt program only draw what these return.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kestrel/platform.h"
@@ -111,6 +113,16 @@ void ClickItem(ListSelection* selection, int index, bool ctrl, bool shift);
 // Latin-1 name in a UTF-8 locale) as "\xE9", never as a replacement
 // character, so that two such names stay apart on the screen.
 std::string EscapedName(const std::string& bytes);
+
+// ---- Boxes ---------------------------------------------------------------
+
+// A box's text with `newline` put into every line wider than `maxWidth` (as
+// `width` measures a piece of it): after the last blank or path separator
+// that fits, else inside the word. The system's boxes break lines between
+// words only, and a long path is one word that would make a box wider than
+// the screen.
+std::string WrapToWidth(const std::string& text, int maxWidth, const std::function<int(std::string_view)>& width,
+                        const std::string& newline = "\n");
 
 // ---- Controls and scaling ------------------------------------------------
 

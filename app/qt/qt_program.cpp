@@ -32,8 +32,8 @@ std::unique_ptr<QMessageBox> MakeSummaryBox(const std::string& text, const std::
 
 std::unique_ptr<QMessageBox> MakeHaltBox(const std::string& text, const std::string& caption, QWidget* owner) {
   const std::string lines = kestrel::WithNewlines(text);
-  auto box =
-      std::make_unique<QMessageBox>(QMessageBox::Critical, ShownText(caption), ShownText(lines), QMessageBox::Ok, owner);
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, ShownText(caption), ShownText(lines), QMessageBox::Ok,
+                                           owner);
   box->setTextFormat(Qt::PlainText);
   KeepCentred(box.get());
   return box;

@@ -8,11 +8,11 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -342,8 +342,8 @@ void TfrmSelectFiles::Show(const BrowseResult& result) {
     box.exec();
   }
   if (!result.notice.empty()) {
-    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kAppTitle), ShownText(result.notice),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kAppTitle), ShownText(result.notice), QMessageBox::Ok,
+                    this);
     KeepCentred(&box);
     box.exec();
   }

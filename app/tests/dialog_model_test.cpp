@@ -244,8 +244,10 @@ TEST(ListSelection, ClicksFollowTheExtendedListBoxRule) {
       {"shift twice keeps the anchor", {{1, false, false}, {4, false, true}, {0, false, true}}, "11000", 1},
       {"shift without an anchor", {{3, false, true}}, "00010", 3},
       {"ctrl+shift adds the range", {{0, false, false}, {4, true, false}, {2, true, true}}, "10111", 4},
-      {"ctrl+shift over a ctrl-cleared anchor", {{1, false, false}, {3, true, false}, {3, true, false}, {4, true, true}},
-       "01011", 3},
+      {"ctrl+shift over a ctrl-cleared anchor",
+       {{1, false, false}, {3, true, false}, {3, true, false}, {4, true, true}},
+       "01011",
+       3},
       {"outside the list", {{1, false, false}, {5, false, false}, {-1, true, true}}, "01000", 1},
   };
   for (const Case& c : cases) {
@@ -261,13 +263,28 @@ TEST(ListSelection, ClicksFollowTheExtendedListBoxRule) {
 TEST(EscapedName, KeepsUtf8AndEscapesEveryOtherByte) {
   const std::pair<std::string, std::string> cases[] = {
       {"orders.dbf", "orders.dbf"},
-      {"caf\xC3\xA9.dbf", "caf\xC3\xA9.dbf"},          // UTF-8 é
-      {"caf\xE9.dbf", "caf\\xE9.dbf"},                // Latin-1 é
-      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},       // four bytes
-      {"\xC0\xAF", "\\xC0\\xAF"},                     // overlong "/"
-      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},            // a surrogate
-      {"end\xE2\x82", "end\\xE2\\x82"},               // cut short
+      {"caf\xC3\xA9.dbf", "caf\xC3\xA9.dbf"},    // UTF-8 é
+      {"caf\xE9.dbf", "caf\\xE9.dbf"},           // Latin-1 é
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},  // four bytes
+      {"\xC0\xAF", "\\xC0\\xAF"},                // overlong "/"
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},       // a surrogate
+      {"end\xE2\x82", "end\\xE2\\x82"},          // cut short
       {"\xFF\xC3\xA9", "\\xFF\xC3\xA9"},
   };
   for (const auto& [bytes, shown] : cases) EXPECT_EQ(dbfclean::EscapedName(bytes), shown) << shown;
+}
+
+// Every character 1 wide: lines over 10 break after the last blank or
+// separator that fits, else inside the word; lines that fit stay.
+TEST(WrapToWidth, BreaksLongLinesWhereTheyReadWell) {
+  const auto width = [](std::string_view piece) { return static_cast<int>(piece.size()); };
+  const std::pair<std::string, std::string> cases[] = {
+      {"short", "short"},
+      {"0123456789", "0123456789"},
+      {"Cannot clean C:\\data\\x.dbf: no", "Cannot|clean C:\\|data\\|x.dbf: no"},
+      {"/aaaa/bbbbbbbbbbbbbbb/c", "/aaaa/|bbbbbbbbbb|bbbbb/c"},
+      {"one two\nthree four five", "one two\nthree four|five"},
+      {"Error # 5\r\nabcdefghijklm", "Error # 5\r\nabcdefghij|klm"},
+  };
+  for (const auto& [text, wrapped] : cases) EXPECT_EQ(dbfclean::WrapToWidth(text, 10, width, "|"), wrapped) << text;
 }

@@ -262,7 +262,8 @@ TEST(FileBrowser, StartsOnTheArgumentOrWhereTheSystemsRuleSays) {
     const char* error;
     const char* notice = "";
   };
-  const char* const notListed = " is not in the list of tables: it lists the directory's *.dbf files that are not hidden.";
+  const char* const notListed =
+      " is not in the list of tables: it lists the directory's *.dbf files that are not hidden.";
   const Case cases[] = {
       {PathStyle::Posix, "", "/home/ann", "", ""},
       {PathStyle::Posix, "/data", "/data", "", ""},

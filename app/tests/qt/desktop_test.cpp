@@ -376,8 +376,9 @@ class DesktopTest : public QObject {
       QCOMPARE(Selection(dialog), std::string("0000"));
       QCOMPARE(caption, QString("dbfclean"));
       QCOMPARE(icon, QMessageBox::Information);
-      QCOMPARE(text, QString(name) + " is not in the list of tables: it lists the directory's *.dbf files that are "
-                                     "not hidden.");
+      QCOMPARE(text, QString(name) +
+                         " is not in the list of tables: it lists the directory's *.dbf files that are "
+                         "not hidden.");
     }
   }
 
@@ -576,8 +577,8 @@ int HaltChild(const char* directory) {
     OnModal<QMessageBox>([&ui](QMessageBox* box) {
       // The panel named the table that halted; it is gone before the box.
       std::printf("%s|%s|%s|%s\n", ui.MsgPanel()->isVisible() ? "panel shown" : "panel hidden",
-                  qPrintable(box->windowTitle()),
-                  box->icon() == QMessageBox::Critical ? "critical" : "other", qPrintable(box->text()));
+                  qPrintable(box->windowTitle()), box->icon() == QMessageBox::Critical ? "critical" : "other",
+                  qPrintable(box->text()));
       std::fflush(stdout);
       box->accept();
     });
