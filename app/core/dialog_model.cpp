@@ -270,38 +270,33 @@ std::string WrapToWidth(const std::string& text, int maxWidth, const std::functi
                         const std::string& newline) {
   std::string wrapped;
   wrapped.reserve(text.size() + text.size() / 16);
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line(text.data() + start, end - start);
-    // The line's own break ("\r\n") stays with it, and is not measured.
-    const bool cr = !line.empty() && line.back() == '\r';
-    if (cr) line.remove_suffix(1);
-    while (!line.empty() && width(line) > maxWidth) {
-      // The longest head that fits (one character at least), then the last
-      // place in it where a break reads well.
+  size_t at = 0;
+  while (at < text.size()) {
+    // Blanks and line ends pass as they are; the box breaks lines there.
+    const size_t wordEnd = text.find_first_of(" \r\n", at);
+    if (wordEnd == at) {
+      wrapped += text[at++];
+      continue;
+    }
+    std::string_view word(text.data() + at, (wordEnd == std::string::npos ? text.size() : wordEnd) - at);
+    at += word.size();
+    while (word.size() > 1 && width(word) > maxWidth) {
+      // The longest head that fits (one character at least), cut after its
+      // last path separator when it has one.
       size_t fits = 1;
-      while (fits < line.size() && width(line.substr(0, fits + 1)) <= maxWidth) ++fits;
+      while (fits < word.size() && width(word.substr(0, fits + 1)) <= maxWidth) ++fits;
       size_t cut = fits;
-      for (size_t i = fits < line.size() && line[fits] == ' ' ? fits + 1 : fits; i > 0; --i) {
-        const char c = line[i - 1];
-        if (c == ' ' || c == '\\' || c == '/') {
+      for (size_t i = fits; i > 1; --i) {
+        if (word[i - 1] == '\\' || word[i - 1] == '/') {
           cut = i;
           break;
         }
       }
-      std::string_view head = line.substr(0, cut);
-      while (!head.empty() && head.back() == ' ') head.remove_suffix(1);
-      wrapped.append(head);
+      wrapped.append(word.substr(0, cut));
       wrapped += newline;
-      line.remove_prefix(cut);
+      word.remove_prefix(cut);
     }
-    wrapped.append(line);
-    if (cr) wrapped += '\r';
-    if (end == text.size()) break;
-    wrapped += '\n';
-    start = end + 1;
+    wrapped.append(word);
   }
   return wrapped;
 }

@@ -116,11 +116,11 @@ std::string EscapedName(const std::string& bytes);
 
 // ---- Boxes ---------------------------------------------------------------
 
-// A box's text with `newline` put into every line wider than `maxWidth` (as
-// `width` measures a piece of it): after the last blank or path separator
-// that fits, else inside the word. The system's boxes break lines between
+// A box's text with `newline` put into every word wider than `maxWidth` (as
+// `width` measures a piece of it), after the last path separator that fits,
+// else where the width is reached. The system's boxes break lines between
 // words only, and a long path is one word that would make a box wider than
-// the screen.
+// the screen; breaking between words stays theirs.
 std::string WrapToWidth(const std::string& text, int maxWidth, const std::function<int(std::string_view)>& width,
                         const std::string& newline = "\n");
 

@@ -274,17 +274,18 @@ TEST(EscapedName, KeepsUtf8AndEscapesEveryOtherByte) {
   for (const auto& [bytes, shown] : cases) EXPECT_EQ(dbfclean::EscapedName(bytes), shown) << shown;
 }
 
-// Every character 1 wide: lines over 10 break after the last blank or
-// separator that fits, else inside the word; lines that fit stay.
-TEST(WrapToWidth, BreaksLongLinesWhereTheyReadWell) {
+// Every character 1 wide: words over 10 break after the last separator
+// that fits, else at 10; blanks and line ends stay the box's to break at.
+TEST(WrapToWidth, BreaksWordsTooWideForTheBox) {
   const auto width = [](std::string_view piece) { return static_cast<int>(piece.size()); };
   const std::pair<std::string, std::string> cases[] = {
       {"short", "short"},
       {"0123456789", "0123456789"},
-      {"Cannot clean C:\\data\\x.dbf: no", "Cannot|clean C:\\|data\\|x.dbf: no"},
+      {"a sentence of words that are all short stays as it is",
+       "a sentence of words that are all short stays as it is"},
+      {"Cannot clean C:\\data\\x.dbf: no", "Cannot clean C:\\data\\|x.dbf: no"},
       {"/aaaa/bbbbbbbbbbbbbbb/c", "/aaaa/|bbbbbbbbbb|bbbbb/c"},
-      {"one two\nthree four five", "one two\nthree four|five"},
-      {"Error # 5\r\nabcdefghijklm", "Error # 5\r\nabcdefghij|klm"},
+      {"Error # 5\r\nabcdefghijklm  x", "Error # 5\r\nabcdefghij|klm  x"},
   };
   for (const auto& [text, wrapped] : cases) EXPECT_EQ(dbfclean::WrapToWidth(text, 10, width, "|"), wrapped) << text;
 }

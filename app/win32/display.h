@@ -17,9 +17,9 @@ HFONT CreateDialogFont(int fontHeight);
 // The text height of the dialog's font on this display.
 int DialogTextHeight(int ppi);
 
-// A message box's text with line breaks where a line would be wider than
-// half the screen in the boxes' font: the system's box breaks only between
-// words, so a long path would make it wider than the screen.
+// A message box's text with line breaks in every word (a long path) wider
+// than half the screen in the boxes' font: the system's box breaks only
+// between words, so such a word would make it wider than the screen.
 std::string FitBoxText(const std::string& text);
 
 }  // namespace dbfclean::win32

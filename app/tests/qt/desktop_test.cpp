@@ -335,6 +335,21 @@ class DesktopTest : public QObject {
     QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
     QCOMPARE(drives->currentIndex(), 1);
     QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"inner.dbf"}));
+
+    // The open list enters nothing while the highlight passes, not even the
+    // volume that cannot be entered; Enter enters the one chosen.
+    drives->showPopup();
+    QTest::keyClick(drives->view(), Qt::Key_Down);
+    QTest::qWait(50);
+    QVERIFY(!QApplication::activeModalWidget() || !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+    QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
+    QTest::keyClick(drives->view(), Qt::Key_Up);
+    QTest::keyClick(drives->view(), Qt::Key_Up);
+    QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
+    QTest::keyClick(drives->view(), Qt::Key_Return);
+    QCOMPARE(dialog.Directory(), std::string("/"));
+    QCOMPARE(drives->currentIndex(), 0);
+    kestrel::Platform::Default().ChangeDirectory(tree.root);
   }
 
   void opensOnTheArgument() {

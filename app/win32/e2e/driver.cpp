@@ -451,7 +451,7 @@ TEST_F(Tables, TheArgumentsWordsAndTheReadOnlyEditBox) {
   Write("hidden.dbf", Orders(false));
   SetFileAttributesA(Path("hidden.dbf").c_str(), FILE_ATTRIBUTE_HIDDEN);
   {
-    App app(Path("dbfclean.exe"), root_.path(), "C:\\");
+    App app(Path("dbfclean.exe"), root_.path(), "C:\\.");  // "C:\" would end in an escaped quote
     HWND dialog = app.WaitWindow(kDialog);
     ASSERT_TRUE(dialog);
     HWND edit = GetDlgItem(dialog, kIdCurDir);
@@ -478,7 +478,10 @@ TEST_F(Tables, TheArgumentsWordsAndTheReadOnlyEditBox) {
     App app(Path("dbfclean.exe"), root_.path(), c.argument);
     HWND box = app.WaitWindow("dbfclean", "#32770");
     ASSERT_TRUE(box) << c.argument;
-    EXPECT_EQ(ReadMessageBox(box).text, c.text);
+    // A word too wide for the box (the path) is broken; nothing else changes.
+    std::string text = ReadMessageBox(box).text;
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 2);
+    EXPECT_EQ(text, c.text);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     HWND dialog = app.WaitWindow(kDialog);
     ASSERT_TRUE(dialog);
@@ -511,7 +514,7 @@ TEST_F(Tables, ATooLongPathIsRefusedInABoxThatFitsTheScreen) {
   // The text as the run gives it, with line breaks where a line would not fit.
   std::string text = ReadMessageBox(box).text;
   auto squeeze = [](std::string t) {
-    t.erase(std::remove_if(t.begin(), t.end(), [](char c) { return c == '\r' || c == '\n' || c == ' '; }), t.end());
+    t.erase(std::remove_if(t.begin(), t.end(), [](char c) { return c == '\r' || c == '\n'; }), t.end());
     return t;
   };
   EXPECT_NE(text.find("\r\n"), std::string::npos);
