@@ -205,4 +205,100 @@ Rect ScaleControl(const ControlPlace& c, int textHeight) {
               ScaleToTextHeight(c.width, textHeight), ScaleToTextHeight(c.height, textHeight)};
 }
 
+void ClickItem(ListSelection* s, int index, bool ctrl, bool shift) {
+  const int count = static_cast<int>(s->selected.size());
+  if (index < 0 || index >= count) return;
+  s->caret = index;
+  if (!shift) {
+    if (ctrl) {
+      s->selected[index] = !s->selected[index];
+    } else {
+      std::fill(s->selected.begin(), s->selected.end(), false);
+      s->selected[index] = true;
+    }
+    s->anchor = index;
+    return;
+  }
+  if (s->anchor < 0 || s->anchor >= count) s->anchor = index;
+  if (!ctrl) std::fill(s->selected.begin(), s->selected.end(), false);
+  for (int i = std::min(s->anchor, index); i <= std::max(s->anchor, index); ++i) s->selected[i] = true;
+}
+
+std::string EscapedName(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(bytes.size());
+  const size_t n = bytes.size();
+  for (size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    // The length of the sequence this byte starts and the range its second
+    // byte must lie in (no overlong forms, no surrogates, nothing above U+10FFFF).
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (b < 0x80) {
+      length = 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    }
+    bool valid = length > 0 && i + length <= n;
+    for (size_t k = 1; valid && k < length; ++k) {
+      const auto c = static_cast<unsigned char>(bytes[i + k]);
+      valid = k == 1 ? c >= low && c <= high : c >= 0x80 && c <= 0xBF;
+    }
+    if (valid) {
+      shown.append(bytes, i, length);
+      i += length;
+    } else {
+      shown += "\\x";
+      shown += kHex[b >> 4];
+      shown += kHex[b & 15];
+      ++i;
+    }
+  }
+  return shown;
+}
+
+std::string WrapToWidth(const std::string& text, int maxWidth, const std::function<int(std::string_view)>& width,
+                        const std::string& newline) {
+  std::string wrapped;
+  wrapped.reserve(text.size() + text.size() / 16);
+  size_t at = 0;
+  while (at < text.size()) {
+    // Blanks and line ends pass as they are; the box breaks lines there.
+    const size_t wordEnd = text.find_first_of(" \r\n", at);
+    if (wordEnd == at) {
+      wrapped += text[at++];
+      continue;
+    }
+    std::string_view word(text.data() + at, (wordEnd == std::string::npos ? text.size() : wordEnd) - at);
+    at += word.size();
+    while (word.size() > 1 && width(word) > maxWidth) {
+      // The longest head that fits (one character at least), cut after its
+      // last path separator when it has one.
+      size_t fits = 1;
+      while (fits < word.size() && width(word.substr(0, fits + 1)) <= maxWidth) ++fits;
+      size_t cut = fits;
+      for (size_t i = fits; i > 1; --i) {
+        if (word[i - 1] == '\\' || word[i - 1] == '/') {
+          cut = i;
+          break;
+        }
+      }
+      wrapped.append(word.substr(0, cut));
+      wrapped += newline;
+      word.remove_prefix(cut);
+    }
+    wrapped.append(word);
+  }
+  return wrapped;
+}
+
 }  // namespace dbfclean

@@ -3,8 +3,10 @@
 // arithmetic. The Win32 and the Qt program only draw what these return.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kestrel/platform.h"
@@ -91,6 +93,36 @@ std::string ProgramDirectory(const std::string& programPath, PathStyle style);
 
 // The sorted position at which inserting a name turns on the busy cursor.
 constexpr size_t kBusyCursorPosition = 100;
+
+// The file list's selection by mouse, one rule for both programs: that of
+// the Windows list box with extended selection, which is what the users of
+// these tables know. A click selects the item alone; Ctrl+click turns one
+// item on or off; both make the item the anchor. Shift+click selects the
+// range from the anchor to the item and nothing else; Ctrl+Shift+click adds
+// that range to what is selected. The anchor stays where it was for both, so
+// a second Shift+click measures from the same item.
+struct ListSelection {
+  std::vector<bool> selected;
+  int anchor = -1;  // -1: none yet (a Shift+click then starts at its own item)
+  int caret = -1;   // the item clicked last
+};
+void ClickItem(ListSelection* selection, int index, bool ctrl, bool shift);
+
+// A name as the dialog shows it, for a toolkit that draws UTF-8: valid UTF-8
+// as it stands, and every byte that is not part of a valid sequence (a
+// Latin-1 name in a UTF-8 locale) as "\xE9", never as a replacement
+// character, so that two such names stay apart on the screen.
+std::string EscapedName(const std::string& bytes);
+
+// ---- Boxes ---------------------------------------------------------------
+
+// A box's text with `newline` put into every word wider than `maxWidth` (as
+// `width` measures a piece of it), after the last path separator that fits,
+// else where the width is reached. The system's boxes break lines between
+// words only, and a long path is one word that would make a box wider than
+// the screen; breaking between words stays theirs.
+std::string WrapToWidth(const std::string& text, int maxWidth, const std::function<int(std::string_view)>& width,
+                        const std::string& newline = "\n");
 
 // ---- Controls and scaling ------------------------------------------------
 

@@ -91,7 +91,11 @@ BrowseResult FileBrowser::List(const std::string& directory, Listing* listing) {
 }
 
 BrowseResult FileBrowser::Load(const std::string& path, Listing* listing) {
-  const uint16_t rc = platform_.ChangeDirectory(path);
+  uint16_t rc = platform_.ChangeDirectory(path);
+  // Windows says "file not found" for a directory whose last name is
+  // missing, Linux "path not found": it is the one fault, a path that is not
+  // there, and the user reads one number for it on both.
+  if (rc == kestrel::oserr::FileNotFound) rc = kestrel::oserr::PathNotFound;
   if (rc != 0) return Failure(rc, "entering", path);
   // Read back: "d:" means that drive's current directory, and the system
   // spells the path its own way.
@@ -103,7 +107,7 @@ BrowseResult FileBrowser::Load(const std::string& path, Listing* listing) {
   return result;
 }
 
-unsigned FileBrowser::Commit(Listing&& listing, bool showInEdit) {
+unsigned FileBrowser::Commit(Listing&& listing) {
   const int driveBefore = DriveIndex();
   unsigned what = changed::Directories;
   directory_ = std::move(listing.directory);
@@ -113,10 +117,8 @@ unsigned FileBrowser::Commit(Listing&& listing, bool showInEdit) {
     files_ = std::move(listing.files);
     what |= changed::Files;
   }
-  if (showInEdit) {
-    editText_ = directory_;
-    what |= changed::EditText;
-  }
+  editText_ = directory_;
+  what |= changed::EditText;
   if (DriveIndex() != driveBefore) what |= changed::Drive;
   return what;
 }
@@ -124,7 +126,7 @@ unsigned FileBrowser::Commit(Listing&& listing, bool showInEdit) {
 BrowseResult FileBrowser::Enter(const std::string& path) {
   Listing listing;
   BrowseResult result = Load(path, &listing);
-  if (result.ok()) result.changed = Commit(std::move(listing), true);
+  if (result.ok()) result.changed = Commit(std::move(listing));
   return result;
 }
 
@@ -181,7 +183,11 @@ BrowseResult FileBrowser::EnterArgument() {
   BrowseResult opened = Enter(full.substr(0, cut + 1));
   if (!opened.ok()) return opened;
   const auto at = std::find(files_.begin(), files_.end(), stored);
-  if (at != files_.end()) opened.preselected = static_cast<int>(at - files_.begin());
+  if (at != files_.end()) {
+    opened.preselected = static_cast<int>(at - files_.begin());
+  } else {
+    opened.notice = stored + " is not in the list of tables: it lists the directory's *.dbf files that are not hidden.";
+  }
   return opened;
 }
 
@@ -190,18 +196,20 @@ BrowseResult FileBrowser::FormCreate() {
   drives_ = source_.Entries();
   result.changed = changed::Drives;
 
-  // The lists start on the process's current directory; the edit box shows
-  // a directory only once the lists move.
+  // The lists start on the process's current directory, and the edit box
+  // names it from the start: a user who opens the dialog on a root ("/",
+  // "D:\") sees where it is before moving anywhere.
   Listing start;
   const std::string current = platform_.CurrentDirectory();
   BrowseResult listed = current.empty() ? Failure(kestrel::oserr::PathNotFound, "reading", ".") : List(current, &start);
-  if (listed.ok()) result.changed |= Commit(std::move(start), false);
+  if (listed.ok()) result.changed |= Commit(std::move(start));
 
   if (!options_.argument.empty()) {
     const BrowseResult entered = EnterArgument();
     Adopt(&result, entered);
     if (entered.ok()) {
       result.preselected = entered.preselected;
+      result.notice = entered.notice;
       return result;
     }
   }

@@ -50,6 +50,9 @@ struct BrowseResult {
   std::string error;     // empty when the operation completed
   uint16_t code = 0;     // the system's error number of a failure
   int preselected = -1;  // after FormCreate: the file list entry of the table given to the program
+  // After FormCreate, when the file given to the program is not one the file
+  // list offers (hidden, or not a table): the word the dialog shows for it.
+  std::string notice;
   bool ok() const { return error.empty(); }
 };
 
@@ -102,7 +105,7 @@ class FileBrowser {
   // Enters `path` and lists it; on failure the current directory goes back
   // to the one the lists show.
   BrowseResult Load(const std::string& path, Listing* listing);
-  unsigned Commit(Listing&& listing, bool showInEdit);
+  unsigned Commit(Listing&& listing);
   BrowseResult Enter(const std::string& path);
   BrowseResult EnterArgument();
   std::string DefaultStart();

@@ -92,4 +92,6 @@ int DialogTextHeight(int ppi) {
 
 void KeepCentred(QWidget* window) { new Centring(window); }
 
+QString ShownText(const std::string& bytes) { return QString::fromUtf8(EscapedName(bytes)); }
+
 }  // namespace dbfclean

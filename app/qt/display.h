@@ -6,6 +6,8 @@
 
 #include <QFont>
 #include <QSize>
+#include <QString>
+#include <string>
 
 class QWidget;
 
@@ -27,5 +29,10 @@ int DialogTextHeight(int ppi);
 // Places `window` (a top-level window) in the middle of the screen whenever
 // it is shown, and again once a window manager has put its frame around it.
 void KeepCentred(QWidget* window);
+
+// Names and texts that hold names, as the windows show them: the bytes
+// decoded as UTF-8 (the locale's encoding here), each byte that is not part
+// of a valid sequence shown as "\xE9" rather than as a replacement mark.
+QString ShownText(const std::string& bytes);
 
 }  // namespace dbfclean

@@ -13,8 +13,6 @@ namespace dbfclean {
 
 namespace {
 
-QString Decoded(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
-
 // The boxes wait for a click, so they show the arrow while the run's busy
 // cursor is in force.
 int ExecWithArrow(QMessageBox& box) {
@@ -27,21 +25,26 @@ int ExecWithArrow(QMessageBox& box) {
 }  // namespace
 
 std::unique_ptr<QMessageBox> MakeSummaryBox(const std::string& text, const std::string& caption) {
-  auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, Decoded(caption), Decoded(text), QMessageBox::Ok);
+  auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, ShownText(caption), ShownText(text), QMessageBox::Ok);
   KeepCentred(box.get());
   return box;
 }
 
 std::unique_ptr<QMessageBox> MakeHaltBox(const std::string& text, const std::string& caption, QWidget* owner) {
   const std::string lines = kestrel::WithNewlines(text);
-  auto box =
-      std::make_unique<QMessageBox>(QMessageBox::Critical, Decoded(caption), Decoded(lines), QMessageBox::Ok, owner);
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, ShownText(caption), ShownText(lines), QMessageBox::Ok,
+                                           owner);
   box->setTextFormat(Qt::PlainText);
   KeepCentred(box.get());
   return box;
 }
 
 void QtPlatform::ShowHaltBox(const std::string& text, const std::string& caption) {
+  // The progress panel still names the table that halted; under a window
+  // manager it could stand over the box's text and button, so it goes first.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (auto* panel = dynamic_cast<TMsgPanel*>(window); panel && panel->isVisible()) panel->HideProgress();
+  }
   auto box = MakeHaltBox(text, caption, QWidget::mouseGrabber());
   ExecWithArrow(*box);
 }
@@ -59,7 +62,7 @@ DialogResult QtRunUi::ShowSelectionDialog() {
   return frmSelectFiles_->Result();
 }
 
-void QtRunUi::ShowProgress(const std::string& text) { MsgPanel_->ShowProgress(Decoded(text)); }
+void QtRunUi::ShowProgress(const std::string& text) { MsgPanel_->ShowProgress(ShownText(text)); }
 
 void QtRunUi::HideProgress() { MsgPanel_->HideProgress(); }
 
@@ -88,7 +91,8 @@ void QtRunUi::FreeForms() {
 }
 
 void QtRunUi::ShowFatalError(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), Decoded(text), QMessageBox::Ok);
+  if (MsgPanel_ && MsgPanel_->isVisible()) MsgPanel_->HideProgress();
+  QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), ShownText(text), QMessageBox::Ok);
   KeepCentred(&box);
   ExecWithArrow(box);
 }

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -30,20 +31,70 @@ namespace {
 
 enum ItemRole { kIndentRole = Qt::UserRole, kBitmapRole };
 
-// Names are shown decoded; the model keeps their bytes.
-QString Decoded(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
-
 // The file list answers its movement keys as the system's list boxes do:
 // Home, End, the arrows and the page keys select as they move, also when the
 // current item stays where it is (Home on the first item, End on the last).
+// Its clicks follow the one rule of the browsing model: a plain or Ctrl click
+// is the toolkit's own (it selects or turns over the item, which becomes the
+// anchor), a Shift click the model's range from that anchor.
 class FileListBox : public QListWidget {
  public:
   using QListWidget::QListWidget;
 
+  // The item a Shift range starts from; -1 for none (a new list).
+  void SetAnchor(int row) { anchor_ = row; }
+
  protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    const QModelIndex at = indexAt(event->position().toPoint());
+    rangeClick_ = event->button() == Qt::LeftButton && at.isValid() && (event->modifiers() & Qt::ShiftModifier);
+    if (!rangeClick_) {
+      QListWidget::mousePressEvent(event);
+      if (event->button() == Qt::LeftButton && at.isValid()) anchor_ = at.row();
+      return;
+    }
+    ListSelection selection;
+    for (int i = 0; i < count(); ++i) selection.selected.push_back(item(i)->isSelected());
+    selection.anchor = anchor_;
+    ClickItem(&selection, at.row(), (event->modifiers() & Qt::ControlModifier) != 0, true);
+    anchor_ = selection.anchor;
+    QItemSelection chosen;
+    for (int i = 0; i < count(); ++i) {
+      if (selection.selected[i]) chosen.select(model()->index(i, 0), model()->index(i, 0));
+    }
+    selectionModel()->select(chosen, QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+    setFocus(Qt::MouseFocusReason);
+    event->accept();
+  }
+  // The toolkit saw no press of a range click: its drag and release must not
+  // select again from a press it does not know.
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (rangeClick_ && (event->buttons() & Qt::LeftButton)) return;
+    QListWidget::mouseMoveEvent(event);
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (rangeClick_ && event->button() == Qt::LeftButton) {
+      rangeClick_ = false;
+      return;
+    }
+    QListWidget::mouseReleaseEvent(event);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    if (event->modifiers() & Qt::ShiftModifier) {
+      mousePressEvent(event);
+      return;
+    }
+    QListWidget::mouseDoubleClickEvent(event);
+  }
+
   void keyPressEvent(QKeyEvent* event) override {
     const QModelIndex before = currentIndex();
     QListWidget::keyPressEvent(event);
+    // A move without Shift puts the anchor where the caret lands, as a click does.
+    if (!(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) && currentIndex().isValid() &&
+        currentIndex() != before)
+      anchor_ = currentIndex().row();
     const int key = event->key();
     const bool moves = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Home || key == Qt::Key_End ||
                        key == Qt::Key_PageUp || key == Qt::Key_PageDown;
@@ -55,8 +106,13 @@ class FileListBox : public QListWidget {
     } else {
       // The item alone, and the anchor of a following Shift range, as a move sets them.
       setCurrentIndex(before);
+      anchor_ = before.row();
     }
   }
+
+ private:
+  int anchor_ = -1;
+  bool rangeClick_ = false;
 };
 
 // Fixed item heights for both lists; the directory list also draws each
@@ -194,6 +250,9 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   cmbDrive = new QComboBox(this);
   cmbDrive->setIconSize(QSize(16, kDriveBitmapHeight));
   eCurDir = new QLineEdit(this);
+  // It names the directory the lists show; a path typed into it would go
+  // nowhere, so it takes none (it can still be selected and copied).
+  eCurDir->setReadOnly(true);
   btnOK = new QPushButton(QStringLiteral("&OK"), this);
   btnOK->setIcon(ButtonGlyph(QStringLiteral("BBOK")));
   btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
@@ -237,6 +296,7 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   Show(created);
   if (created.preselected >= 0) {
     fileList->setCurrentRow(created.preselected, QItemSelectionModel::ClearAndSelect);
+    static_cast<FileListBox*>(fileList)->SetAnchor(created.preselected);
   }
 }
 
@@ -268,7 +328,7 @@ void TfrmSelectFiles::Show(const BrowseResult& result) {
   if (result.changed & changed::Drives) {
     cmbDrive->clear();
     for (const DriveEntry& drive : browser_.Drives()) {
-      cmbDrive->addItem(QIcon(ResourceBitmap(QString::fromStdString(drive.bitmap))), Decoded(drive.text));
+      cmbDrive->addItem(QIcon(ResourceBitmap(QString::fromStdString(drive.bitmap))), ShownText(drive.text));
     }
   }
   if (result.changed & (changed::Drives | changed::Drive)) cmbDrive->setCurrentIndex(browser_.DriveIndex());
@@ -276,24 +336,31 @@ void TfrmSelectFiles::Show(const BrowseResult& result) {
   if (result.changed & changed::Files) FillFileList();
   if (result.changed & changed::EditText) dirListChange();
   if (!result.ok()) {
-    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), Decoded(result.error), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), ShownText(result.error), QMessageBox::Ok,
+                    this);
+    KeepCentred(&box);
+    box.exec();
+  }
+  if (!result.notice.empty()) {
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kAppTitle), ShownText(result.notice), QMessageBox::Ok,
                     this);
     KeepCentred(&box);
     box.exec();
   }
 }
 
-void TfrmSelectFiles::dirListChange() { eCurDir->setText(Decoded(browser_.EditText())); }
+void TfrmSelectFiles::dirListChange() { eCurDir->setText(ShownText(browser_.EditText())); }
 
 void TfrmSelectFiles::FillFileList() {
   fileList->clear();
-  for (const std::string& name : browser_.Files()) fileList->addItem(Decoded(name));
+  static_cast<FileListBox*>(fileList)->SetAnchor(-1);
+  for (const std::string& name : browser_.Files()) fileList->addItem(ShownText(name));
 }
 
 void TfrmSelectFiles::FillDirList() {
   dirList->clear();
   for (const DirItem& dir : browser_.Items()) {
-    auto* item = new QListWidgetItem(Decoded(dir.text), dirList);
+    auto* item = new QListWidgetItem(ShownText(dir.text), dirList);
     item->setData(kIndentRole, dir.indent);
     item->setData(kBitmapRole, QString::fromStdString(dir.bitmap));
   }

@@ -210,3 +210,82 @@ TEST(ReadFileList, BusyCursorWhenANameLandsAtPosition100) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Flags(const dbfclean::ListSelection& s) {
+  std::string flags;
+  for (bool on : s.selected) flags += on ? '1' : '0';
+  return flags;
+}
+
+}  // namespace
+
+// The mouse's rule of the file list, as the Windows list box with extended
+// selection has it: Shift measures from the last plain or Ctrl click and
+// drops what lies outside; Ctrl+Shift adds the range to what is selected.
+TEST(ListSelection, ClicksFollowTheExtendedListBoxRule) {
+  struct Click {
+    int index;
+    bool ctrl, shift;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Click> clicks;
+    const char* selected;
+    int anchor;
+  };
+  const Case cases[] = {
+      {"click", {{2, false, false}}, "00100", 2},
+      {"click then click", {{2, false, false}, {4, false, false}}, "00001", 4},
+      {"ctrl toggles and anchors", {{0, false, false}, {3, true, false}, {0, true, false}}, "00010", 0},
+      // ORDERS.DBF, Ctrl+"with space.dbf", Shift+orders.dbf: the two from the anchor.
+      {"shift after ctrl", {{0, false, false}, {2, true, false}, {1, false, true}}, "01100", 2},
+      {"shift twice keeps the anchor", {{1, false, false}, {4, false, true}, {0, false, true}}, "11000", 1},
+      {"shift without an anchor", {{3, false, true}}, "00010", 3},
+      {"ctrl+shift adds the range", {{0, false, false}, {4, true, false}, {2, true, true}}, "10111", 4},
+      {"ctrl+shift over a ctrl-cleared anchor",
+       {{1, false, false}, {3, true, false}, {3, true, false}, {4, true, true}},
+       "01011",
+       3},
+      {"outside the list", {{1, false, false}, {5, false, false}, {-1, true, true}}, "01000", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dbfclean::ListSelection s;
+    s.selected.assign(5, false);
+    for (const Click& k : c.clicks) dbfclean::ClickItem(&s, k.index, k.ctrl, k.shift);
+    EXPECT_EQ(Flags(s), c.selected);
+    EXPECT_EQ(s.anchor, c.anchor);
+  }
+}
+
+TEST(EscapedName, KeepsUtf8AndEscapesEveryOtherByte) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"orders.dbf", "orders.dbf"},
+      {"caf\xC3\xA9.dbf", "caf\xC3\xA9.dbf"},    // UTF-8 é
+      {"caf\xE9.dbf", "caf\\xE9.dbf"},           // Latin-1 é
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},  // four bytes
+      {"\xC0\xAF", "\\xC0\\xAF"},                // overlong "/"
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},       // a surrogate
+      {"end\xE2\x82", "end\\xE2\\x82"},          // cut short
+      {"\xFF\xC3\xA9", "\\xFF\xC3\xA9"},
+  };
+  for (const auto& [bytes, shown] : cases) EXPECT_EQ(dbfclean::EscapedName(bytes), shown) << shown;
+}
+
+// Every character 1 wide: words over 10 break after the last separator
+// that fits, else at 10; blanks and line ends stay the box's to break at.
+TEST(WrapToWidth, BreaksWordsTooWideForTheBox) {
+  const auto width = [](std::string_view piece) { return static_cast<int>(piece.size()); };
+  const std::pair<std::string, std::string> cases[] = {
+      {"short", "short"},
+      {"0123456789", "0123456789"},
+      {"a sentence of words that are all short stays as it is",
+       "a sentence of words that are all short stays as it is"},
+      {"Cannot clean C:\\data\\x.dbf: no", "Cannot clean C:\\data\\|x.dbf: no"},
+      {"/aaaa/bbbbbbbbbbbbbbb/c", "/aaaa/|bbbbbbbbbb|bbbbb/c"},
+      {"Error # 5\r\nabcdefghijklm  x", "Error # 5\r\nabcdefghij|klm  x"},
+  };
+  for (const auto& [text, wrapped] : cases) EXPECT_EQ(dbfclean::WrapToWidth(text, 10, width, "|"), wrapped) << text;
+}

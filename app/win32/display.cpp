@@ -32,4 +32,26 @@ int DialogTextHeight(int ppi) {
   });
 }
 
+std::string FitBoxText(const std::string& text) {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  HFONT font = SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)
+                   ? CreateFontIndirectA(&metrics.lfMessageFont)
+                   : nullptr;
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  const std::string fitted = WrapToWidth(
+      text, GetSystemMetrics(SM_CXSCREEN) / 2,
+      [dc](std::string_view piece) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc, piece.data(), static_cast<int>(piece.size()), &size);
+        return static_cast<int>(size.cx);
+      },
+      "\r\n");
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  if (font) DeleteObject(font);
+  return fitted;
+}
+
 }  // namespace dbfclean::win32

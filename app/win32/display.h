@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace dbfclean::win32 {
 
 int ScreenPpi();
@@ -14,5 +16,10 @@ HFONT CreateDialogFont(int fontHeight);
 
 // The text height of the dialog's font on this display.
 int DialogTextHeight(int ppi);
+
+// A message box's text with line breaks in every word (a long path) wider
+// than half the screen in the boxes' font: the system's box breaks only
+// between words, so such a word would make it wider than the screen.
+std::string FitBoxText(const std::string& text);
 
 }  // namespace dbfclean::win32

@@ -6,8 +6,10 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
+#include "display.h"
 #include "kestrel/engine.h"
 #include "msg_panel.h"
 #include "run.h"
@@ -16,6 +18,19 @@
 
 namespace dbfclean::win32 {
 namespace {
+
+// The halting box comes while the progress panel still names the table that
+// halted; under a window manager the panel could stand over the box's text
+// and button, so it goes first.
+class Win32Platform : public kestrel::PlatformWrapper {
+ public:
+  using PlatformWrapper::PlatformWrapper;
+  std::function<void()> beforeHalt;
+  void ShowHaltBox(const std::string& text, const std::string& caption) override {
+    if (beforeHalt) beforeHalt();
+    PlatformWrapper::ShowHaltBox(text, caption);
+  }
+};
 
 class Win32Ui : public RunUi {
  public:
@@ -38,7 +53,11 @@ class Win32Ui : public RunUi {
     panel_.reset();
   }
   void ShowFatalError(const std::string& text) override {
-    MessageBoxA(nullptr, text.c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+    HidePanel();
+    MessageBoxA(nullptr, FitBoxText(text).c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+  }
+  void HidePanel() {
+    if (panel_) panel_->HideProgress();
   }
 
  private:
@@ -53,9 +72,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (dbfclean::win32::ShowVersionIfAsked(__argc, __argv)) return 0;
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  kestrel::Engine engine;
+  dbfclean::win32::Win32Platform platform(kestrel::Platform::Default());
+  kestrel::Engine engine(platform);
   // A folder or a table dropped onto the program (or sent to it) is where
   // the dialog opens.
   dbfclean::win32::Win32Ui ui(instance, engine.platform(), __argc > 1 ? __argv[1] : "");
+  platform.beforeHalt = [&ui] { ui.HidePanel(); };
   return dbfclean::RunProgram(engine, ui);
 }

@@ -145,6 +145,7 @@ void TfrmSelectFiles::OnInitDialog() {
     HWND files = Control(kIdFileList);
     SendMessageA(files, LB_SETSEL, TRUE, created.preselected);
     SendMessageA(files, LB_SETCARETINDEX, created.preselected, FALSE);
+    SendMessageA(files, LB_SETANCHORINDEX, created.preselected, 0);
   }
   SetFocus(Control(kIdDirList));
 }
@@ -213,11 +214,31 @@ bool TfrmSelectFiles::OnCommand(int id, int code) {
     Show(browser_.OpenItem(static_cast<int>(SendMessageA(Control(kIdDirList), LB_GETCURSEL, 0, 0))));
     return true;
   }
-  if (id == kIdDrive && code == CBN_SELCHANGE) {
-    Show(browser_.ChooseDrive(static_cast<int>(SendMessageA(Control(kIdDrive), CB_GETCURSEL, 0, 0))));
-    return true;
+  if (id == kIdDrive) {
+    // A drive is entered when it is chosen: the open list closed on it
+    // (Enter or a click), or the arrows moved the closed box. The highlight
+    // passing over the open list enters nothing, so a slow or unreadable
+    // drive is not entered on the way.
+    HWND box = Control(kIdDrive);
+    const bool dropped = SendMessageA(box, CB_GETDROPPEDSTATE, 0, 0) != 0;
+    if (code == CBN_SELENDOK || (code == CBN_SELCHANGE && !dropped)) {
+      ChooseDrive();
+      return true;
+    }
+    if (code == CBN_CLOSEUP || code == CBN_SELENDCANCEL) {
+      // Closed without a choice: the box shows the drive the lists show.
+      SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(browser_.DriveIndex()), 0);
+      return true;
+    }
   }
   return false;
+}
+
+void TfrmSelectFiles::ChooseDrive() {
+  const int chosen = static_cast<int>(SendMessageA(Control(kIdDrive), CB_GETCURSEL, 0, 0));
+  // The system may tell one choice twice (the list closing, then the change).
+  if (chosen < 0 || chosen == browser_.DriveIndex()) return;
+  Show(browser_.ChooseDrive(chosen));
 }
 
 void TfrmSelectFiles::OnButton(int id) {
@@ -271,7 +292,9 @@ void TfrmSelectFiles::CreateControls() {
         break;
       case ControlClass::Edit:
         cls = "EDIT";
-        style |= WS_TABSTOP | ES_AUTOHSCROLL;
+        // It names the directory the lists show; a path typed into it would
+        // go nowhere, so it takes none (it can still be selected and copied).
+        style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_READONLY;
         exStyle = WS_EX_CLIENTEDGE;
         break;
       case ControlClass::Button:
@@ -298,6 +321,10 @@ void TfrmSelectFiles::CreateControls() {
     }
     if (c.cls == ControlClass::FileList) {
       SendMessageA(control, LB_SETITEMHEIGHT, 0, ScaleToTextHeight(kFileItemHeight, textHeight_));
+      // Shift+click takes the browsing model's rule, which both programs share.
+      SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      fileListDefault_ =
+          reinterpret_cast<WNDPROC>(SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FileListProc)));
     }
     if (c.cls == ControlClass::DirectoryList) {
       // Enter opens the selected directory instead of pressing OK.
@@ -329,6 +356,42 @@ LRESULT CALLBACK TfrmSelectFiles::DirListProc(HWND list, UINT message, WPARAM wP
   return CallWindowProcA(self->dirListDefault_, list, message, wParam, lParam);
 }
 
+LRESULT CALLBACK TfrmSelectFiles::FileListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<TfrmSelectFiles*>(GetWindowLongPtrA(list, GWLP_USERDATA));
+  // A plain or Ctrl click is the list box's own, which the rule follows;
+  // a Shift click is the rule's range from the anchor.
+  if ((message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) && (wParam & MK_SHIFT)) {
+    const LRESULT hit = SendMessageA(list, LB_ITEMFROMPOINT, 0, lParam);
+    const int index = LOWORD(hit);
+    if (HIWORD(hit) == 0 && index < SendMessageA(list, LB_GETCOUNT, 0, 0)) {
+      SetFocus(list);
+      self->RangeClick(list, index, (wParam & MK_CONTROL) != 0);
+      return 0;
+    }
+  }
+  return CallWindowProcA(self->fileListDefault_, list, message, wParam, lParam);
+}
+
+void TfrmSelectFiles::RangeClick(HWND list, int index, bool ctrl) {
+  ListSelection selection;
+  const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) selection.selected.push_back(SendMessageA(list, LB_GETSEL, i, 0) > 0);
+  const int anchor = static_cast<int>(SendMessageA(list, LB_GETANCHORINDEX, 0, 0));
+  selection.anchor = anchor >= 0 && anchor < count ? anchor : -1;
+  ClickItem(&selection, index, ctrl, true);
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  for (int i = 0; i < count; ++i) {
+    if ((SendMessageA(list, LB_GETSEL, i, 0) > 0) != selection.selected[i])
+      SendMessageA(list, LB_SETSEL, selection.selected[i], i);
+  }
+  // Setting a selection moves the anchor and the caret; they go back to where
+  // the rule puts them.
+  SendMessageA(list, LB_SETANCHORINDEX, selection.anchor, 0);
+  SendMessageA(list, LB_SETCARETINDEX, index, FALSE);
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
 void TfrmSelectFiles::Show(const BrowseResult& result) {
   if (result.changed & changed::Drives) FillDrives();
   if (result.changed & (changed::Drives | changed::Drive)) {
@@ -337,7 +400,9 @@ void TfrmSelectFiles::Show(const BrowseResult& result) {
   if (result.changed & changed::Directories) FillDirItems();
   if (result.changed & changed::Files) FillFiles();
   if (result.changed & changed::EditText) dirListChange();
-  if (!result.ok()) MessageBoxA(dialog_, result.error.c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+  if (!result.ok()) MessageBoxA(dialog_, FitBoxText(result.error).c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
+  if (!result.notice.empty())
+    MessageBoxA(dialog_, FitBoxText(result.notice).c_str(), kAppTitle, MB_OK | MB_ICONINFORMATION);
 }
 
 void TfrmSelectFiles::FillDrives() {

@@ -34,6 +34,11 @@ class TfrmSelectFiles {
  private:
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK DirListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK FileListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+  // A Shift+click on the file list, by the browsing model's rule.
+  void RangeClick(HWND list, int index, bool ctrl);
+  // Enters the drive box's chosen entry, unless the lists show it already.
+  void ChooseDrive();
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
   // The messages the dialog answers.
@@ -71,6 +76,7 @@ class TfrmSelectFiles {
   int textHeight_ = kDesignTextHeight;
   int selectionHeight_ = 0;  // the drive box's selection field
   WNDPROC dirListDefault_ = nullptr;
+  WNDPROC fileListDefault_ = nullptr;
   HCURSOR beforeBusy_ = nullptr;
 
   DialogResult result_;

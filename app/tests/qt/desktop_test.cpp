@@ -227,6 +227,30 @@ class DesktopTest : public QObject {
     ClickItem(files, "orders.dbf");
     ClickItem(files, "CUSTOMER.DBF", Qt::ShiftModifier);
     QCOMPARE(Selection(dialog), std::string("110"));
+    // Shift measures from the last plain or Ctrl click and drops the rest;
+    // Ctrl+Shift adds the range to what is selected.
+    ClickItem(files, "CUSTOMER.DBF");
+    ClickItem(files, "parts.dbf", Qt::ControlModifier);
+    ClickItem(files, "orders.dbf", Qt::ShiftModifier);
+    QCOMPARE(Selection(dialog), std::string("011"));
+    ClickItem(files, "CUSTOMER.DBF", Qt::ShiftModifier);
+    QCOMPARE(Selection(dialog), std::string("111"));
+    ClickItem(files, "CUSTOMER.DBF");
+    ClickItem(files, "parts.dbf", Qt::ControlModifier);
+    ClickItem(files, "parts.dbf", Qt::ControlModifier);
+    ClickItem(files, "orders.dbf", Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Selection(dialog), std::string("111"));
+    ClickItem(files, "orders.dbf", Qt::ControlModifier);
+    ClickItem(files, "CUSTOMER.DBF", Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Selection(dialog), std::string("111"));
+    ClickItem(files, "orders.dbf");
+    ClickItem(files, "CUSTOMER.DBF", Qt::ControlModifier);
+    ClickItem(files, "parts.dbf", Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Selection(dialog), std::string("111"));
+    ClickItem(files, "parts.dbf");
+    ClickItem(files, "CUSTOMER.DBF", Qt::ControlModifier);
+    ClickItem(files, "orders.dbf", Qt::ShiftModifier);
+    QCOMPARE(Selection(dialog), std::string("110"));
 
     // The movement keys select as they move, also where the caret cannot
     // move: the first item is current when the list gets the focus. With
@@ -311,6 +335,21 @@ class DesktopTest : public QObject {
     QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
     QCOMPARE(drives->currentIndex(), 1);
     QCOMPARE(Texts(Child<QListWidget>(&dialog, "fileList")), QStringList({"inner.dbf"}));
+
+    // The open list enters nothing while the highlight passes, not even the
+    // volume that cannot be entered; Enter enters the one chosen.
+    drives->showPopup();
+    QTest::keyClick(drives->view(), Qt::Key_Down);
+    QTest::qWait(50);
+    QVERIFY(!QApplication::activeModalWidget() || !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+    QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
+    QTest::keyClick(drives->view(), Qt::Key_Up);
+    QTest::keyClick(drives->view(), Qt::Key_Up);
+    QCOMPARE(dialog.Directory(), tree.root + "/A_sub");
+    QTest::keyClick(drives->view(), Qt::Key_Return);
+    QCOMPARE(dialog.Directory(), std::string("/"));
+    QCOMPARE(drives->currentIndex(), 0);
+    kestrel::Platform::Default().ChangeDirectory(tree.root);
   }
 
   void opensOnTheArgument() {
@@ -324,15 +363,56 @@ class DesktopTest : public QObject {
       TfrmSelectFiles dialog(kestrel::Platform::Default(), options);
       const bool table = argument.back() == 'f';
       QCOMPARE(dialog.Directory(), table ? tree.root : argument);
-      QCOMPARE(Child<QLineEdit>(&dialog, "eCurDir")->text(),
-               QFile::decodeName(QByteArray::fromStdString(dialog.Directory())));
+      QCOMPARE(Child<QLineEdit>(&dialog, "eCurDir")->text(), QString::fromStdString(dialog.Directory()));
       QCOMPARE(Selection(dialog), std::string(table ? "1000" : "0"));
       if (table) {
-        // The table is current, and the run gets its name as the disk spells it.
+        // The table is current, shown with its byte escaped (no UTF-8), and
+        // the run gets its name as the disk spells it.
         QCOMPARE(Child<QListWidget>(&dialog, "fileList")->currentRow(), 0);
+        QCOMPARE(Child<QListWidget>(&dialog, "fileList")->currentItem()->text(), QString("caf\\xE9.dbf"));
         QVERIFY(dialog.Entries()[0].name == "caf\xE9.dbf");
       }
     }
+
+    // A file named that the list does not offer: the dialog opens on its
+    // directory with nothing selected, and says why.
+    for (const char* name : {"notes.txt", ".secret.dbf"}) {
+      QString caption, text;
+      QMessageBox::Icon icon = QMessageBox::NoIcon;
+      OnModal<QMessageBox>([&](QMessageBox* box) {
+        caption = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+      });
+      TfrmSelectFiles dialog(kestrel::Platform::Default(),
+                             {.programDir = tree.program + "/", .argument = tree.root + "/" + name});
+      QCOMPARE(dialog.Directory(), tree.root);
+      QCOMPARE(Selection(dialog), std::string("0000"));
+      QCOMPARE(caption, QString("dbfclean"));
+      QCOMPARE(icon, QMessageBox::Information);
+      QCOMPARE(text, QString(name) +
+                         " is not in the list of tables: it lists the directory's *.dbf files that are "
+                         "not hidden.");
+    }
+  }
+
+  // The edit box names the directory and takes no typing; at the root it
+  // names the root from the start.
+  void editBoxNamesTheDirectoryReadOnly() {
+    Tree tree;
+    kestrel::Platform::Default().ChangeDirectory("/");
+    TfrmSelectFiles dialog(kestrel::Platform::Default(), tree.Options());
+    auto* edit = Child<QLineEdit>(&dialog, "eCurDir");
+    QCOMPARE(dialog.Directory(), std::string("/"));
+    QCOMPARE(edit->text(), QString("/"));
+    QVERIFY(edit->isReadOnly());
+    dialog.show();
+    edit->setFocus();
+    QTest::keyClicks(edit, "tmp");
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QCOMPARE(edit->text(), QString("/"));
+    kestrel::Platform::Default().ChangeDirectory(tree.root);
   }
 
   void wholeRunThroughTheDialog() {
@@ -428,16 +508,18 @@ class DesktopTest : public QObject {
     QtPlatform platform(kestrel::Platform::Default());
     kestrel::Engine engine(platform);
     QtRunUi ui(platform, {.programDir = dir + "/", .argument = dir});
-    QString boxText;
+    QString boxText, boxCaption;
     OnModal<TfrmSelectFiles>([&](TfrmSelectFiles* d) {
       Child<QListWidget>(d, "fileList")->selectAll();
       OnModal<QMessageBox>([&](QMessageBox* box) {
         boxText = box->text();
+        boxCaption = box->windowTitle();
         box->accept();
       });
       d->accept();
     });
     QCOMPARE(RunProgram(engine, ui), kExitWrongTable);
+    QCOMPARE(boxCaption, QString("dbfclean"));
     QCOMPARE(boxText, QString::fromStdString("Cannot clean " + table +
                                              ": the path is longer than the table engine's 255 characters. No table "
                                              "was touched."));
@@ -466,7 +548,7 @@ class DesktopTest : public QObject {
     QCOMPARE(r.status, 210);
     QCOMPARE(
         QString::fromStdString(r.out),
-        QString::fromStdString("Program halted.|critical|Error # 210 (Not a dBASE data file)\n" + root +
+        QString::fromStdString("panel hidden|Program halted.|critical|Error # 210 (Not a dBASE data file)\n" + root +
                                "/bad.dbf is not a dBASE database. (Prolog is less than 32 bytes) [USE/OpenDBF]\n"));
     QVERIFY(testkit::FileExists(root + "/good.ndx"));  // a halted run erases nothing
   }
@@ -500,16 +582,18 @@ namespace {
 
 // The child of haltingBoxAndExitStatus: the real program's run on the table
 // directory, OK with every table selected; the halting box is written to
-// standard output as caption|icon|text and closed.
+// standard output as panel|caption|icon|text and closed.
 int HaltChild(const char* directory) {
   QtPlatform platform(kestrel::Platform::Default());
   kestrel::Engine engine(platform);
   QtRunUi ui(platform, {.programDir = std::string(directory) + "/", .argument = directory});
-  OnModal<TfrmSelectFiles>([](TfrmSelectFiles* d) {
+  OnModal<TfrmSelectFiles>([&ui](TfrmSelectFiles* d) {
     Child<QListWidget>(d, "fileList")->selectAll();
-    OnModal<QMessageBox>([](QMessageBox* box) {
-      std::printf("%s|%s|%s\n", qPrintable(box->windowTitle()),
-                  box->icon() == QMessageBox::Critical ? "critical" : "other", qPrintable(box->text()));
+    OnModal<QMessageBox>([&ui](QMessageBox* box) {
+      // The panel named the table that halted; it is gone before the box.
+      std::printf("%s|%s|%s|%s\n", ui.MsgPanel()->isVisible() ? "panel shown" : "panel hidden",
+                  qPrintable(box->windowTitle()), box->icon() == QMessageBox::Critical ? "critical" : "other",
+                  qPrintable(box->text()));
       std::fflush(stdout);
       box->accept();
     });

@@ -370,6 +370,162 @@ TEST_F(Tables, OpensOnAFolderOrATableGivenToIt) {
   }
 }
 
+// The clicks of the file list follow the rule the Linux program shares:
+// Shift measures from the last plain or Ctrl click and drops the rest,
+// Ctrl+Shift adds the range; OK then cleans exactly the tables selected.
+TEST_F(Tables, SelectionClicksFollowTheOneRule) {
+  for (const char* name : {"a.dbf", "b.dbf", "c.dbf"}) Write(name, Orders(false));
+  auto app = Start();
+  HWND dialog = app->WaitWindow(kDialog);
+  ASSERT_TRUE(dialog);
+  HWND files = GetDlgItem(dialog, kIdFileList);
+  ASSERT_EQ(e2e::ListItems(files), std::vector<std::string>({"a.dbf", "b.dbf", "c.dbf"}));
+  struct Click {
+    int item;
+    WPARAM keys;
+  };
+  const WPARAM ctrl = MK_CONTROL, shift = MK_SHIFT;
+  const struct {
+    std::vector<Click> clicks;
+    std::vector<int> selected;
+  } steps[] = {
+      {{{0, 0}, {2, ctrl}, {1, shift}}, {1, 2}},
+      {{{0, shift}}, {0, 1, 2}},
+      {{{0, 0}, {2, ctrl}, {2, ctrl}, {1, ctrl | shift}}, {0, 1, 2}},
+      {{{1, ctrl}, {0, ctrl | shift}}, {0, 1, 2}},
+      {{{1, 0}, {0, ctrl}, {2, ctrl | shift}}, {0, 1, 2}},
+      {{{2, 0}, {0, ctrl}, {1, shift}}, {0, 1}},
+  };
+  for (const auto& step : steps) {
+    for (const Click& c : step.clicks) e2e::PostClick(files, 20, c.item * 13 + 6, c.keys);
+    EXPECT_TRUE(e2e::WaitFor([&] { return e2e::SelectedItems(files) == step.selected; }, 5))
+        << e2e::SelectedItems(files).size() << " selected after " << step.clicks.size() << " clicks";
+  }
+  e2e::PostKey(files, VK_RETURN);
+  HWND summary = app->WaitWindow("dbfclean", "#32770");
+  ASSERT_TRUE(summary);
+  EXPECT_EQ(ReadMessageBox(summary).text, "Database(s) are cleaned up! Fixed 8 zeroes in 4 records");
+  PostMessageA(summary, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(app->WaitExit(), 0);
+  EXPECT_EQ(Read("a.dbf"), Orders(true));
+  EXPECT_EQ(Read("b.dbf"), Orders(true));
+  EXPECT_EQ(Read("c.dbf"), Orders(false));
+}
+
+// Arrowing through the open drive list enters nothing, not even a drive
+// that cannot be entered on the way; Enter enters the drive chosen.
+TEST_F(Tables, TheOpenDriveListEntersTheDriveChosenOnly) {
+  Write("orders.dbf", Orders(false));
+  auto app = Start();
+  HWND dialog = app->WaitWindow(kDialog);
+  ASSERT_TRUE(dialog);
+  HWND drives = GetDlgItem(dialog, kIdDrive);
+  HWND edit = GetDlgItem(dialog, kIdCurDir);
+  const std::vector<std::string> items = e2e::ComboItems(drives);
+  const int before = static_cast<int>(SendMessageA(drives, CB_GETCURSEL, 0, 0));
+  const int z = static_cast<int>(
+      std::find_if(items.begin(), items.end(), [](const std::string& t) { return t[0] == 'z'; }) - items.begin());
+  ASSERT_LT(z, static_cast<int>(items.size()));
+  ASSERT_GT(z, before);
+  SendMessageA(drives, CB_SHOWDROPDOWN, TRUE, 0);
+  for (int i = before; i < z; ++i) e2e::PostKey(drives, VK_DOWN);
+  ASSERT_TRUE(e2e::WaitFor([&] { return SendMessageA(drives, CB_GETCURSEL, 0, 0) == z; }, 5));
+  Sleep(300);
+  EXPECT_EQ(app->WaitWindow("dbfclean", "#32770", 0.2), nullptr);
+  EXPECT_EQ(e2e::ControlText(edit), dir_);
+  EXPECT_EQ(e2e::ListItems(GetDlgItem(dialog, kIdFileList)), std::vector<std::string>({"orders.dbf"}));
+  e2e::PostKey(drives, VK_RETURN);
+  EXPECT_TRUE(e2e::WaitFor([&] { return Lower(e2e::ControlText(edit)).substr(0, 2) == "z:"; }, 5))
+      << e2e::ControlText(edit);
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  e2e::PostKey(dialog, VK_ESCAPE);
+  EXPECT_EQ(app->WaitExit(), 0);
+}
+
+// The edit box names the directory, a root too, and takes no typing; a
+// path that is not there reads "I/O error 3" as on Linux; a file named that
+// the list does not offer is said in a box.
+TEST_F(Tables, TheArgumentsWordsAndTheReadOnlyEditBox) {
+  Write("orders.dbf", Orders(false));
+  Write("notes.txt", "x");
+  Write("hidden.dbf", Orders(false));
+  SetFileAttributesA(Path("hidden.dbf").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  {
+    App app(Path("dbfclean.exe"), root_.path(), "C:\\.");  // "C:\" would end in an escaped quote
+    HWND dialog = app.WaitWindow(kDialog);
+    ASSERT_TRUE(dialog);
+    HWND edit = GetDlgItem(dialog, kIdCurDir);
+    EXPECT_EQ(e2e::ControlText(edit), "C:\\");
+    EXPECT_TRUE(GetWindowLongA(edit, GWL_STYLE) & ES_READONLY);
+    PostMessageA(edit, WM_CHAR, 'x', 1);
+    Sleep(100);
+    EXPECT_EQ(e2e::ControlText(edit), "C:\\");
+    e2e::PostKey(dialog, VK_ESCAPE);
+    EXPECT_EQ(app.WaitExit(), 0);
+  }
+  const std::string notListed =
+      " is not in the list of tables: it lists the directory's *.dbf files that are not hidden.";
+  const struct {
+    std::string argument, text;
+    bool icon;
+  } cases[] = {
+      {Path("gone"), "I/O error 3 entering " + Path("gone"), true},
+      {Path("gone\\deeper"), "I/O error 3 entering " + Path("gone\\deeper"), true},
+      {Path("notes.txt"), "notes.txt" + notListed, true},
+      {Path("HIDDEN.DBF"), "hidden.dbf" + notListed, true},
+  };
+  for (const auto& c : cases) {
+    App app(Path("dbfclean.exe"), root_.path(), c.argument);
+    HWND box = app.WaitWindow("dbfclean", "#32770");
+    ASSERT_TRUE(box) << c.argument;
+    // A word too wide for the box (the path) is broken; nothing else changes.
+    std::string text = ReadMessageBox(box).text;
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 2);
+    EXPECT_EQ(text, c.text);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    HWND dialog = app.WaitWindow(kDialog);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(e2e::SelectedItems(GetDlgItem(dialog, kIdFileList)).empty());
+    e2e::PostKey(dialog, VK_ESCAPE);
+    EXPECT_EQ(app.WaitExit(), 0);
+  }
+}
+
+// A table whose path is longer than the engine's 255 characters: the run
+// refuses it with 66 in a box that fits the screen.
+TEST_F(Tables, ATooLongPathIsRefusedInABoxThatFitsTheScreen) {
+  std::string dir = dir_ + "\\";
+  dir += std::string(247 - dir.size(), 'd');
+  ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr)) << dir.size();
+  const std::string table = dir + "\\ttttt.dbf";
+  ASSERT_GT(table.size(), 255u);
+  testkit::WriteFile(table, Orders(false));
+  App app(Path("dbfclean.exe"), root_.path(), dir);
+  HWND dialog = app.WaitWindow(kDialog);
+  ASSERT_TRUE(dialog);
+  SendMessageA(GetDlgItem(dialog, kIdFileList), LB_SETSEL, TRUE, -1);
+  e2e::PostKey(dialog, VK_RETURN);
+  HWND box = app.WaitWindow("dbfclean", "#32770");
+  ASSERT_TRUE(box);
+  RECT r;
+  GetWindowRect(box, &r);
+  EXPECT_GE(r.left, 0);
+  EXPECT_LE(r.right, GetSystemMetrics(SM_CXSCREEN));
+  // The text as the run gives it, with line breaks where a line would not fit.
+  std::string text = ReadMessageBox(box).text;
+  auto squeeze = [](std::string t) {
+    t.erase(std::remove_if(t.begin(), t.end(), [](char c) { return c == '\r' || c == '\n'; }), t.end());
+    return t;
+  };
+  EXPECT_NE(text.find("\r\n"), std::string::npos);
+  EXPECT_EQ(squeeze(text),
+            squeeze("Cannot clean " + table +
+                    ": the path is longer than the table engine's 255 characters. No table was touched."));
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(app.WaitExit(), 66);
+  EXPECT_EQ(testkit::ReadFile(table), Orders(false));
+}
+
 TEST_F(Tables, AtOneHundredTwentyPixelsPerInchTheLabelsHoldTheirTexts) {
   // Programs started from now on see a display of 120 pixels per inch.
   HKEY desktop = nullptr;
@@ -423,6 +579,9 @@ TEST_F(Tables, ABadTableHaltsWithTheEngineReportAndItsCode) {
   e2e::PostKey(dialog, VK_RETURN);
   HWND halt = app->WaitWindow("Program halted.", "#32770");
   ASSERT_TRUE(halt);
+  // The panel named the table that halted; it is gone before the box.
+  HWND panel = app->FindOwnWindow(kPanelClass);
+  EXPECT_TRUE(panel && !IsWindowVisible(panel));
   const MessageBoxView view = ReadMessageBox(halt);
   // The engine names the table by its full path in upper case.
   std::string upperPath = Path("BAD.DBF");
