@@ -237,6 +237,8 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   Show(created);
   if (created.preselected >= 0) {
     fileList->setCurrentRow(created.preselected, QItemSelectionModel::ClearAndSelect);
+    // Opened on a table: Enter presses OK and cleans it.
+    fileList->setFocus();
   }
 }
 
