@@ -11,6 +11,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Every file in dist/ is a function of the commit: the archives' and the
+# packages' times are the commit's, and the checksums are listed in byte order.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 0)
+fi
+export SOURCE_DATE_EPOCH
+export LC_ALL=C
+
 version=$(sed -n 's/^project(dbfclean VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # What cpack packs: the programs and the files installed beside them.
 targets=(dbfclean dbfclean-cli)

@@ -197,6 +197,32 @@ setup64="dist/dbfclean-$version-win64-setup.exe"
 install_dir="$work/programs/dbfclean"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\dbfclean'
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/dbfclean.lnk"
+zip64="dist/dbfclean-$version-win64.zip"
+classes='HKLM\Software\Classes'
+
+# The .dbf "Open with" entries: OPEN_WITH_ONE "present" or "absent".
+open_with() {
+  local want="$1" progids command app
+  progids=$(wine_run reg query "$classes\.dbf\OpenWithProgids" 2>/dev/null)
+  command=$(wine_run reg query "$classes\dbfclean.dbf\shell\open\command" /ve 2>/dev/null)
+  app=$(wine_run reg query "$classes\Applications\dbfclean.exe\shell\open\command" /ve 2>/dev/null)
+  if [ "$want" = absent ]; then
+    if grep -q 'dbfclean' <<<"$progids$command$app"; then
+      printf 'left behind:\n%s\n%s\n%s\n' "$progids" "$command" "$app"
+      return 1
+    fi
+    return 0
+  fi
+  local expected="\"$(windows_path "$install_dir")\\dbfclean.exe\" \"%1\""
+  grep -q "^ *dbfclean.dbf    REG_SZ" <<<"$progids" || { echo "no dbfclean.dbf in OpenWithProgids: $progids"; return 1; }
+  grep -qF "REG_SZ    $expected" <<<"$command" || { echo "ProgID command: $command"; return 1; }
+  grep -qF "REG_SZ    $expected" <<<"$app" || { echo "Applications command: $app"; return 1; }
+  # Not the type's default program: .dbf's own default value is not ours.
+  if wine_run reg query "$classes\.dbf" /ve 2>/dev/null | grep -q 'dbfclean'; then
+    echo "dbfclean became the default program of .dbf"
+    return 1
+  fi
+}
 
 installer_installs() {
   wine_run_all "$setup64" /S "/D=$(windows_path "$install_dir")" || return 1
@@ -210,6 +236,12 @@ installer_installs() {
   grep -q "DisplayName    REG_SZ    dbfclean$" <<<"$key" &&
     grep -q "DisplayVersion    REG_SZ    $version$" <<<"$key" &&
     grep -qF "UninstallString    REG_SZ    \"$(windows_path "$install_dir")\\Uninstall.exe\"" <<<"$key" || return 1
+  open_with present || return 1
+  # The installed programs are the zip's, byte for byte.
+  local name
+  for name in dbfclean.exe dbfclean-cli.exe; do
+    unzip -p "$zip64" "$name" | cmp - "$install_dir/$name" || { echo "$name: the zip's and the installed differ"; return 1; }
+  done
   samples "$work/installed-run"
   expect "$(wine_run "$install_dir/dbfclean-cli.exe" "$(windows_path "$work/installed-run")" 2>/dev/null)" "$summary" || return 1
   repaired_like_reference "$work/installed-run"
@@ -223,18 +255,18 @@ uninstaller_removes() {
     echo "left behind: $uninstall_key"
     return 1
   fi
+  open_with absent
 }
 
 echo "==> win64 installer under Wine"
 if wine_ready; then
-  check "$(basename "$setup64") /S: files, Start-menu shortcut, uninstall entry, the installed CLI repairs" installer_installs
-  check "Uninstall.exe /S removes every installed file, the shortcut and the entry" uninstaller_removes
+  check "$(basename "$setup64") /S: files (the zip's bytes), Start-menu shortcut, uninstall entry, Open with for .dbf, the installed CLI repairs" installer_installs
+  check "Uninstall.exe /S removes every installed file, the shortcut, the entry and Open with" uninstaller_removes
 else
   check "Wine starts" false
 fi
 
 # ---- the win64 zip
-zip64="dist/dbfclean-$version-win64.zip"
 
 zip_works() {
   local dir="$work/zip64"
