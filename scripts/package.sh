@@ -3,7 +3,9 @@
 #   dbfclean-VERSION-win64.zip, dbfclean-VERSION-win64-setup.exe   (x86-64)
 #   dbfclean-VERSION-win32.zip, dbfclean-VERSION-win32-setup.exe   (i686)
 #   dbfclean-cli_VERSION_ARCH.deb, dbfclean_VERSION_ARCH.deb       (this machine's Debian architecture)
-#   SHA256SUMS over all of them
+#   SHA256SUMS over all of them (and SHA256SUMS.asc with GPG_KEY)
+# With SIGN_CERT and SIGN_KEY the Windows programs, installers and
+# uninstallers are signed (packaging/windows/sign.sh).
 # The Windows releases come from the build directories that
 # scripts/test-windows.sh uses (build/mingw64, build/mingw32), so that after
 # make test only the packing is left; the Debian packages from their own
@@ -52,6 +54,6 @@ cmake --build build/deb --parallel 2 --target "${targets[@]}" dbfclean_docs
 pack build/deb DEB
 cp build/deb/_packages/*.deb dist/
 
-(cd dist && sha256sum -- * >SHA256SUMS)
+bash scripts/sign-sums.sh dist
 echo "dist/:"
 ls -l dist

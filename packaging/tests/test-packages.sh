@@ -195,6 +195,7 @@ setup64="dist/dbfclean-$version-win64-setup.exe"
 # Wine quotes an argument with a blank, and the installer takes /D= only
 # unquoted: a scratch folder without one.
 install_dir="$work/programs/dbfclean"
+other_dir="$work/programs/dbfclean-other"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\dbfclean'
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/dbfclean.lnk"
 zip64="dist/dbfclean-$version-win64.zip"
@@ -247,7 +248,69 @@ installer_installs() {
   repaired_like_reference "$work/installed-run"
 }
 
+# installed_in DIR VERSION: the files in DIR, one uninstall entry naming DIR
+# with VERSION, the shortcut starting DIR's program.
+installed_in() {
+  local dir="$1" want_version="$2" key
+  expect "$(cd "$dir" && ls | tr '\n' ' ')" "LICENSE.txt README.txt Uninstall.exe dbfclean-cli.exe dbfclean.exe " || return 1
+  key=$(wine_run reg query "$uninstall_key")
+  grep -q "DisplayVersion    REG_SZ    $want_version$" <<<"$key" &&
+    grep -qF "InstallLocation    REG_SZ    $(windows_path "$dir")" <<<"$key" &&
+    grep -qF "UninstallString    REG_SZ    \"$(windows_path "$dir")\\Uninstall.exe\"" <<<"$key" || {
+    echo "$key"
+    return 1
+  }
+  [ -f "$shortcut" ] && grep -a -qF "$(basename "$dir")" "$shortcut" || { echo "the shortcut does not start $dir"; return 1; }
+}
+
+# The same installer again, then one of a newer version (the installer's
+# script rebuilt with another version number): both go into the installed
+# folder, silently, without /D=.
+upgrades_in_place() {
+  wine_run_all "$setup64" /S || return 1
+  installed_in "$install_dir" "$version" || return 1
+  local nsi newer=9.9.9
+  nsi=$(find build/mingw64/_packages/_CPack_Packages -name project.nsi | head -1)
+  [ -n "$nsi" ] || { echo "no project.nsi of the win64 installer"; return 1; }
+  sed -e "/^!define INST_DIR/!s/$version/$newer/g" -e "s|^OutFile .*|OutFile \"$work/newer-setup.exe\"|" "$nsi" >"$work/newer.nsi"
+  makensis -V1 "$work/newer.nsi" || return 1
+  wine_run_all "$work/newer-setup.exe" /S || return 1
+  installed_in "$install_dir" "$newer" || return 1
+  [ ! -e "$(dirname "$install_dir")/dbfclean-other" ] || { echo "a second folder"; return 1; }
+}
+
+# /D= naming another folder: the installed copy goes first, files, entry and
+# shortcut, so that one copy with one entry is left.
+moves_to_another_folder() {
+  wine_run_all "$setup64" /S "/D=$(windows_path "$other_dir")" || return 1
+  [ ! -e "$install_dir" ] || { echo "the first copy is left:"; ls -la "$install_dir"; return 1; }
+  installed_in "$other_dir" "$version" || return 1
+  expect "$(wine_run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' | grep -ci dbfclean)" 1
+}
+
+# While dbfclean.exe runs (its dialog open on a virtual display) the
+# installer and the uninstaller refuse with exit status 3 and change nothing.
+refuses_while_running() {
+  local rc
+  # shellcheck disable=SC2016
+  xvfb-run -a -s "-screen 0 640x480x24 -nolisten tcp" bash -c '
+    "$1" "$2" >/dev/null 2>&1 &
+    for _ in $(seq 1 150); do
+      xprop -name "Select Files to Clean Up" WM_NAME >/dev/null 2>&1 && break
+      sleep 0.2
+    done
+    timeout 120 "$1" "$3" /S; a=$?
+    timeout 120 "$1" "$4" /S "_?=$5"; b=$?
+    "$6" --kill
+    echo "installer $a, uninstaller $b"' _ "$WINE" "$other_dir/dbfclean.exe" "$setup64" \
+    "$other_dir/Uninstall.exe" "$(windows_path "$other_dir")" "$WINESERVER" >"$work/running.txt" 2>/dev/null
+  "$WINESERVER" --wait
+  expect "$(tail -1 "$work/running.txt")" "installer 3, uninstaller 3" || return 1
+  installed_in "$other_dir" "$version"
+}
+
 uninstaller_removes() {
+  install_dir=$other_dir
   wine_run_all "$install_dir/Uninstall.exe" /S || return 1
   [ ! -e "$install_dir" ] || { echo "left behind:"; ls -la "$install_dir"; return 1; }
   [ ! -e "$shortcut" ] || { echo "left behind: the shortcut"; return 1; }
@@ -261,6 +324,9 @@ uninstaller_removes() {
 echo "==> win64 installer under Wine"
 if wine_ready; then
   check "$(basename "$setup64") /S: files (the zip's bytes), Start-menu shortcut, uninstall entry, Open with for .dbf, the installed CLI repairs" installer_installs
+  check "installed again, then a newer version, silently: upgraded in the installed folder" upgrades_in_place
+  check "/D= another folder: the installed copy is removed first, one copy and one entry are left" moves_to_another_folder
+  check "while dbfclean.exe runs the installer and the uninstaller refuse (exit status 3)" refuses_while_running
   check "Uninstall.exe /S removes every installed file, the shortcut, the entry and Open with" uninstaller_removes
 else
   check "Wine starts" false
