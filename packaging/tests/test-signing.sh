@@ -19,6 +19,9 @@ unset DISPLAY WAYLAND_DISPLAY
 
 work=$(mktemp -d /tmp/dbfclean-signing.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+# The throwaway GnuPG key lives in a scratch keyring, never the caller's.
+export GNUPGHOME="$work/gnupg"
+mkdir -m 700 "$GNUPGHOME"
 passed=0
 failed=0
 check() {
@@ -42,7 +45,6 @@ make_keys() {
     openssl req -newkey rsa:2048 -nodes -keyout sign.key -out sign.csr -subj "/CN=dbfclean test signer" 2>/dev/null &&
     printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >ext.cnf &&
     openssl x509 -req -in sign.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 1 -extfile ext.cnf -out sign.pem 2>/dev/null &&
-    export GNUPGHOME="$work/gnupg" && mkdir -m 700 "$GNUPGHOME" &&
     gpg --batch --quiet --passphrase '' --quick-gen-key "dbfclean test <test@example.org>" ed25519 sign 1d 2>/dev/null
 }
 
