@@ -7,9 +7,11 @@
 # and the releases:
 #   make package  Windows zips and installers, the Debian packages and
 #               SHA256SUMS into dist/ (scripts/package.sh)
+#   make reproducible  the releases built twice in two fresh clones, their
+#               SHA256SUMS compared (scripts/reproducible.sh)
 SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
-.PHONY: all setup setup-run build run test check package bench fuzz screenshots clean
+.PHONY: all setup setup-run build run test check package reproducible bench fuzz screenshots clean
 
 all: build
 
@@ -38,6 +40,9 @@ check: setup
 
 package: setup
 	@bash scripts/package.sh
+
+reproducible: setup
+	@bash scripts/reproducible.sh
 
 # The benchmarks need the full set (Google Benchmark, python3, bc); the
 # configure step finds them only when they are there, hence the new one.

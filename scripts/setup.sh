@@ -20,6 +20,7 @@ packages=(
   python3 python3-dbf python3-dbfread shapelib samba python3-smbc
   time bc
   nsis lintian dpkg-dev fakeroot desktop-file-utils appstream zip unzip man-db xz-utils
+  osslsigncode gnupg openssl
   clang libclang-rt-14-dev
   g++-multilib qemu-user
 )

@@ -40,7 +40,7 @@ if [ -f scripts/test-windows.sh ]; then
 fi
 # After the Windows step, whose build directories the releases reuse.
 step "Packages: make package, then each kind installed and run" \
-  bash -c 'bash scripts/package.sh && bash packaging/tests/test-packages.sh'
+  bash -c 'bash scripts/package.sh && bash packaging/tests/test-packages.sh && bash packaging/tests/test-signing.sh'
 
 echo
 if [ "$failed" -ne 0 ]; then

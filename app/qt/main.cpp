@@ -1,7 +1,7 @@
-// Entry point of the Linux desktop program dbfclean. --version is answered
-// before Qt starts, so that it works without a display.
+// Entry point of the Linux desktop program dbfclean. The command line is
+// read before Qt starts, so that --help, --version and a wrong call are
+// answered without a display and without a window.
 #include <cstdio>
-#include <cstring>
 
 #include "qt_program.h"
 
@@ -10,9 +10,7 @@
 #endif
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("%s %s\n", dbfclean::kAppTitle, DBFCLEAN_VERSION);
-    return 0;
-  }
+  if (const std::optional<int> status = dbfclean::ReadCommandLine(argc, argv, DBFCLEAN_VERSION, stdout, stderr))
+    return *status;
   return dbfclean::DesktopMain(argc, argv);
 }

@@ -5,7 +5,9 @@
 
 #include <QIcon>
 #include <QMessageBox>
+#include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "kestrel/platform.h"
@@ -59,6 +61,13 @@ QIcon AppIcon();
 // The dialog's options for the program's command line: its one optional
 // argument, a directory or a table's path, is where the dialog opens.
 TfrmSelectFiles::Options ArgumentOptions(int argc, char** argv);
+
+// The program's own options, read before any window: --help prints the
+// usage on `out`, --version the version; an unknown option prints a line and
+// the usage on `err` (64); so does an argument that names no directory or
+// file that can be entered, in words that name it. Otherwise nothing is
+// printed and the dialog is to open: no status.
+std::optional<int> ReadCommandLine(int argc, char** argv, const char* version, std::FILE* out, std::FILE* err);
 
 // The program: the engine on the Qt platform, the run, its exit status.
 int DesktopMain(int argc, char** argv);

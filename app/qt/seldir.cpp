@@ -297,6 +297,8 @@ TfrmSelectFiles::TfrmSelectFiles(kestrel::Platform& platform, Options options, Q
   if (created.preselected >= 0) {
     fileList->setCurrentRow(created.preselected, QItemSelectionModel::ClearAndSelect);
     static_cast<FileListBox*>(fileList)->SetAnchor(created.preselected);
+    // Opened on a table: Enter presses OK and cleans it.
+    fileList->setFocus();
   }
 }
 

@@ -70,6 +70,10 @@ class Win32Ui : public RunUi {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (dbfclean::win32::ShowVersionIfAsked(__argc, __argv)) return 0;
+  // Held while the program runs, so that the installer and the uninstaller
+  // can refuse to replace or remove it under a run (the system frees it
+  // with the process).
+  CreateMutexA(nullptr, FALSE, "dbfclean.exe is running");
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   dbfclean::win32::Win32Platform platform(kestrel::Platform::Default());

@@ -147,7 +147,8 @@ void TfrmSelectFiles::OnInitDialog() {
     SendMessageA(files, LB_SETCARETINDEX, created.preselected, FALSE);
     SendMessageA(files, LB_SETANCHORINDEX, created.preselected, 0);
   }
-  SetFocus(Control(kIdDirList));
+  // Opened on a table, the focus is on it, so that Enter presses OK and cleans it.
+  SetFocus(Control(created.preselected >= 0 ? kIdFileList : kIdDirList));
 }
 
 void TfrmSelectFiles::PlaceFrame() {

@@ -195,8 +195,35 @@ setup64="dist/dbfclean-$version-win64-setup.exe"
 # Wine quotes an argument with a blank, and the installer takes /D= only
 # unquoted: a scratch folder without one.
 install_dir="$work/programs/dbfclean"
+other_dir="$work/programs/dbfclean-other"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\dbfclean'
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/dbfclean.lnk"
+zip64="dist/dbfclean-$version-win64.zip"
+classes='HKLM\Software\Classes'
+
+# The .dbf "Open with" entries: OPEN_WITH_ONE "present" or "absent".
+open_with() {
+  local want="$1" progids command app
+  progids=$(wine_run reg query "$classes\.dbf\OpenWithProgids" 2>/dev/null)
+  command=$(wine_run reg query "$classes\dbfclean.dbf\shell\open\command" /ve 2>/dev/null)
+  app=$(wine_run reg query "$classes\Applications\dbfclean.exe\shell\open\command" /ve 2>/dev/null)
+  if [ "$want" = absent ]; then
+    if grep -q 'dbfclean' <<<"$progids$command$app"; then
+      printf 'left behind:\n%s\n%s\n%s\n' "$progids" "$command" "$app"
+      return 1
+    fi
+    return 0
+  fi
+  local expected="\"$(windows_path "$install_dir")\\dbfclean.exe\" \"%1\""
+  grep -q "^ *dbfclean.dbf    REG_SZ" <<<"$progids" || { echo "no dbfclean.dbf in OpenWithProgids: $progids"; return 1; }
+  grep -qF "REG_SZ    $expected" <<<"$command" || { echo "ProgID command: $command"; return 1; }
+  grep -qF "REG_SZ    $expected" <<<"$app" || { echo "Applications command: $app"; return 1; }
+  # Not the type's default program: .dbf's own default value is not ours.
+  if wine_run reg query "$classes\.dbf" /ve 2>/dev/null | grep -q 'dbfclean'; then
+    echo "dbfclean became the default program of .dbf"
+    return 1
+  fi
+}
 
 installer_installs() {
   wine_run_all "$setup64" /S "/D=$(windows_path "$install_dir")" || return 1
@@ -210,12 +237,80 @@ installer_installs() {
   grep -q "DisplayName    REG_SZ    dbfclean$" <<<"$key" &&
     grep -q "DisplayVersion    REG_SZ    $version$" <<<"$key" &&
     grep -qF "UninstallString    REG_SZ    \"$(windows_path "$install_dir")\\Uninstall.exe\"" <<<"$key" || return 1
+  open_with present || return 1
+  # The installed programs are the zip's, byte for byte.
+  local name
+  for name in dbfclean.exe dbfclean-cli.exe; do
+    unzip -p "$zip64" "$name" | cmp - "$install_dir/$name" || { echo "$name: the zip's and the installed differ"; return 1; }
+  done
   samples "$work/installed-run"
   expect "$(wine_run "$install_dir/dbfclean-cli.exe" "$(windows_path "$work/installed-run")" 2>/dev/null)" "$summary" || return 1
   repaired_like_reference "$work/installed-run"
 }
 
+# installed_in DIR VERSION: the files in DIR, one uninstall entry naming DIR
+# with VERSION, the shortcut starting DIR's program.
+installed_in() {
+  local dir="$1" want_version="$2" key
+  expect "$(cd "$dir" && ls | tr '\n' ' ')" "LICENSE.txt README.txt Uninstall.exe dbfclean-cli.exe dbfclean.exe " || return 1
+  key=$(wine_run reg query "$uninstall_key")
+  grep -q "DisplayVersion    REG_SZ    $want_version$" <<<"$key" &&
+    grep -qF "InstallLocation    REG_SZ    $(windows_path "$dir")" <<<"$key" &&
+    grep -qF "UninstallString    REG_SZ    \"$(windows_path "$dir")\\Uninstall.exe\"" <<<"$key" || {
+    echo "$key"
+    return 1
+  }
+  [ -f "$shortcut" ] && grep -a -qF "$(basename "$dir")" "$shortcut" || { echo "the shortcut does not start $dir"; return 1; }
+}
+
+# The same installer again, then one of a newer version (the installer's
+# script rebuilt with another version number): both go into the installed
+# folder, silently, without /D=.
+upgrades_in_place() {
+  wine_run_all "$setup64" /S || return 1
+  installed_in "$install_dir" "$version" || return 1
+  local nsi newer=9.9.9
+  nsi=$(find build/mingw64/_packages/_CPack_Packages -name project.nsi | head -1)
+  [ -n "$nsi" ] || { echo "no project.nsi of the win64 installer"; return 1; }
+  sed -e "/^!define INST_DIR/!s/$version/$newer/g" -e "s|^OutFile .*|OutFile \"$work/newer-setup.exe\"|" "$nsi" >"$work/newer.nsi"
+  makensis -V1 "$work/newer.nsi" || return 1
+  wine_run_all "$work/newer-setup.exe" /S || return 1
+  installed_in "$install_dir" "$newer" || return 1
+  [ ! -e "$(dirname "$install_dir")/dbfclean-other" ] || { echo "a second folder"; return 1; }
+}
+
+# /D= naming another folder: the installed copy goes first, files, entry and
+# shortcut, so that one copy with one entry is left.
+moves_to_another_folder() {
+  wine_run_all "$setup64" /S "/D=$(windows_path "$other_dir")" || return 1
+  [ ! -e "$install_dir" ] || { echo "the first copy is left:"; ls -la "$install_dir"; return 1; }
+  installed_in "$other_dir" "$version" || return 1
+  expect "$(wine_run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' | grep -ci dbfclean)" 1
+}
+
+# While dbfclean.exe runs (its dialog open on a virtual display) the
+# installer and the uninstaller refuse with exit status 3 and change nothing.
+refuses_while_running() {
+  local rc
+  # shellcheck disable=SC2016
+  xvfb-run -a -s "-screen 0 640x480x24 -nolisten tcp" bash -c '
+    "$1" "$2" >/dev/null 2>&1 &
+    for _ in $(seq 1 150); do
+      xprop -name "Select Files to Clean Up" WM_NAME >/dev/null 2>&1 && break
+      sleep 0.2
+    done
+    timeout 120 "$1" "$3" /S; a=$?
+    timeout 120 "$1" "$4" /S "_?=$5"; b=$?
+    "$6" --kill
+    echo "installer $a, uninstaller $b"' _ "$WINE" "$other_dir/dbfclean.exe" "$setup64" \
+    "$other_dir/Uninstall.exe" "$(windows_path "$other_dir")" "$WINESERVER" >"$work/running.txt" 2>/dev/null
+  "$WINESERVER" --wait
+  expect "$(tail -1 "$work/running.txt")" "installer 3, uninstaller 3" || return 1
+  installed_in "$other_dir" "$version"
+}
+
 uninstaller_removes() {
+  install_dir=$other_dir
   wine_run_all "$install_dir/Uninstall.exe" /S || return 1
   [ ! -e "$install_dir" ] || { echo "left behind:"; ls -la "$install_dir"; return 1; }
   [ ! -e "$shortcut" ] || { echo "left behind: the shortcut"; return 1; }
@@ -223,18 +318,21 @@ uninstaller_removes() {
     echo "left behind: $uninstall_key"
     return 1
   fi
+  open_with absent
 }
 
 echo "==> win64 installer under Wine"
 if wine_ready; then
-  check "$(basename "$setup64") /S: files, Start-menu shortcut, uninstall entry, the installed CLI repairs" installer_installs
-  check "Uninstall.exe /S removes every installed file, the shortcut and the entry" uninstaller_removes
+  check "$(basename "$setup64") /S: files (the zip's bytes), Start-menu shortcut, uninstall entry, Open with for .dbf, the installed CLI repairs" installer_installs
+  check "installed again, then a newer version, silently: upgraded in the installed folder" upgrades_in_place
+  check "/D= another folder: the installed copy is removed first, one copy and one entry are left" moves_to_another_folder
+  check "while dbfclean.exe runs the installer and the uninstaller refuse (exit status 3)" refuses_while_running
+  check "Uninstall.exe /S removes every installed file, the shortcut, the entry and Open with" uninstaller_removes
 else
   check "Wine starts" false
 fi
 
 # ---- the win64 zip
-zip64="dist/dbfclean-$version-win64.zip"
 
 zip_works() {
   local dir="$work/zip64"

@@ -372,6 +372,17 @@ class DesktopTest : public QObject {
         QCOMPARE(Child<QListWidget>(&dialog, "fileList")->currentItem()->text(), QString("caf\\xE9.dbf"));
         QVERIFY(dialog.Entries()[0].name == "caf\xE9.dbf");
       }
+      // The focus is in the file list on the table, so that Enter cleans it;
+      // on a directory it is in the directory list.
+      QString focus;
+      OnModal<TfrmSelectFiles>([&focus](TfrmSelectFiles* d) {
+        focus = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none";
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (d->isVisible()) d->reject();
+      });
+      QCOMPARE(dialog.exec(), table ? int(QDialog::Accepted) : int(QDialog::Rejected));
+      QCOMPARE(focus, QString(table ? "fileList" : "dirList"));
+      if (table) QCOMPARE(Selection(dialog), std::string("1000"));
     }
 
     // A file named that the list does not offer: the dialog opens on its
@@ -413,6 +424,57 @@ class DesktopTest : public QObject {
     QTest::keyClick(edit, Qt::Key_Backspace);
     QCOMPARE(edit->text(), QString("/"));
     kestrel::Platform::Default().ChangeDirectory(tree.root);
+  }
+
+  // The program's own command line, answered before Qt starts: run without
+  // a display, so that a window would fail the case.
+  void commandLineWithoutAWindow() {
+    Tree tree;
+    auto run = [](std::vector<std::string> args) {
+      args.insert(args.begin(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+                                 DBFCLEAN_PROGRAM});
+      return apptest::RunProcess(args);
+    };
+    const apptest::ProcessResult help = run({"--help"});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.starts_with("Usage: dbfclean [DIRECTORY | TABLE]\n       dbfclean --version\n"));
+    QVERIFY(help.out.find("  -h, --help     show this text\n") != std::string::npos);
+    const std::string usage = "\n" + help.out;
+    struct Case {
+      std::vector<std::string> args;
+      int status;
+      std::string out, err;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"-h"}, 0, help.out, ""},
+             {{"--version"}, 0, std::string("dbfclean ") + DBFCLEAN_VERSION + "\n", ""},
+             {{"--bogus"}, 64, "", "dbfclean: unknown option '--bogus'\n" + usage},
+             {{"-x", tree.root}, 64, "", "dbfclean: unknown option '-x'\n" + usage},
+             {{tree.root, tree.root + "/orders.dbf"}, 64, "", "dbfclean: one DIRECTORY or TABLE at most\n" + usage},
+             {{tree.root + "/no/such"}, 64, "", "dbfclean: no such directory or file: " + tree.root + "/no/such\n"},
+             {{tree.root + "/notes.txt/x"},
+              64,
+              "",
+              "dbfclean: no such directory or file: " + tree.root + "/notes.txt/x\n"},
+             {{"--", "-x"}, 64, "", "dbfclean: no such directory or file: -x\n"},
+             {{""}, 64, "", "dbfclean: the path is empty\n"},
+         }) {
+      const apptest::ProcessResult r = run(c.args);
+      const std::string what = c.args[0];
+      QVERIFY2(r.status == c.status, what.c_str());
+      QVERIFY2(r.out == c.out, (what + ": " + r.out).c_str());
+      QVERIFY2(r.err == c.err, (what + ": " + r.err).c_str());
+    }
+    // A directory or a table that is there goes on to the dialog.
+    for (const std::string& path : {tree.root, tree.root + "/orders.dbf", std::string("A_sub")}) {
+      std::string arguments[] = {"dbfclean", path};
+      char* argv[] = {arguments[0].data(), arguments[1].data()};
+      std::FILE* sink = std::tmpfile();
+      QVERIFY2(!ReadCommandLine(2, argv, "1", sink, sink).has_value(), path.c_str());
+      QCOMPARE(std::ftell(sink), 0L);
+      std::fclose(sink);
+    }
+    QCOMPARE(CurrentDirectory(), tree.root);
   }
 
   void wholeRunThroughTheDialog() {
