@@ -1,8 +1,10 @@
 // dbfclean-cli --backup: a copy of each table taken just before its first
 // byte is changed, and of the index files before any is erased. A copy never
-// replaces a file, never follows a symbolic link at its name, and is on the
-// disk before the original is touched; a copy that cannot be made whole
-// stops the run before the original is touched.
+// replaces a file, never follows a symbolic link at its name, is whole or
+// absent under its name after any crash, and is on the disk before the
+// original is touched; a copy that cannot be made whole stops the run before
+// the original is touched. A copy already there that is the original (a run
+// cut short took it) is kept, so the same command finishes the job.
 #pragma once
 
 #include <functional>
@@ -18,6 +20,15 @@ namespace dbfclean {
 // cannot be created (EX_CANTCREAT), or a write to it failed (EX_IOERR).
 constexpr int kExitCannotCreate = 73;
 constexpr int kExitBackupIo = 74;
+
+// Where a table's records and their fields lie: inField[i] for byte i of a
+// record.
+struct TableLayout {
+  uint64_t headerLength = 0;
+  uint64_t recordLength = 0;
+  uint64_t records = 0;
+  std::vector<bool> inField;
+};
 
 class Backup {
  public:
@@ -37,9 +48,11 @@ class Backup {
  private:
   void MakeDirectory(const std::string& stopped);
   // A new file `name` in the backup directory, filled by `copy` through the
-  // descriptor its creation gave, flushed, and still the file of that name.
+  // descriptor its creation gave and flushed under a hidden name, then
+  // named. A file of that name there already that `copy` finds to be the
+  // original (a table's `layout`: its repaired blanks were NULs) is kept.
   void Save(const std::string& source, const std::string& name, const std::string& stopped,
-            const std::function<uint16_t(kestrel::File& to)>& copy);
+            const std::function<uint16_t(kestrel::File& to)>& copy, const TableLayout* layout);
 
   kestrel::Platform& platform_;
   std::string directory_;

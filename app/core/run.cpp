@@ -211,11 +211,16 @@ class Run {
     const bool failed = held.Release();
     std::vector<std::string> after;
     ReadFileList(engine_.platform(), cleanDir_, "*.ndx", &after);
+    bool gone = false;
     for (const auto& name : before) {
       const bool left = std::find(after.begin(), after.end(), name) != after.end();
       if (!left) Tell(name, IndexOutcome::Erased);
       if (left && last) Tell(name, IndexOutcome::NotErased);
+      gone = gone || !left;
     }
+    // An erase is on the disk only once its directory is: without this a
+    // power cut could bring an index file back beside a repaired table.
+    if (gone) FlushDirectory(last);
     if (failed && last) {
       held.Report();
       return;
@@ -224,6 +229,15 @@ class Run {
     // the end of the run tries again and reports what is left.
     held.Drop();
     if (last && options_.indexesDone) options_.indexesDone(cleanDir_, counters_);
+  }
+
+  void FlushDirectory(bool last) {
+    const uint16_t rc = engine_.platform().FlushDirectory(cleanDir_);
+    if (rc == 0) return;
+    throw RunHalted("Cannot write the erase of the index files of " + cleanDir_ + " to the disk: " +
+                        kestrel::Engine::ErrorMessage(rc) +
+                        (last ? ". The tables keep their repairs." : ". No table was changed."),
+                    kExitIoError);
   }
 
   void Tell(const std::string& name, IndexOutcome outcome) {

@@ -148,7 +148,8 @@ TEST(FaultSweep, EveryFailingCallEndsInOneReportWithNothingButRepairsWritten) {
   const std::vector<std::pair<Call, uint16_t>> kinds = {
       {Call::Open, 32},  {Call::Size, 30},      {Call::Seek, 25},   {Call::Read, 30},  {Call::ShortRead, 0},
       {Call::Write, 29}, {Call::ShortWrite, 0}, {Call::Lock, 33},   {Call::Close, 29}, {Call::Remove, 5},
-      {Call::Search, 3}, {Call::Create, 5},     {Call::MakeDir, 5}, {Call::Flush, 29}, {Call::Time, 5}};
+      {Call::Search, 3}, {Call::Create, 5},     {Call::MakeDir, 5}, {Call::Flush, 29}, {Call::Time, 5},
+      {Call::Rename, 5}};
   int sweptCalls = 0;
   for (const bool withBackup : {false, true}) {
     for (const Scenario& scenario : Scenarios()) {

@@ -191,12 +191,26 @@ TEST(PosixPlatform, NewFilesDirectoriesCopiesAndTimes) {
   EXPECT_EQ(file->Close(), 0);
   EXPECT_EQ(host().FlushDirectory(sub), 0);
   EXPECT_EQ(Contents(copy), "index");
+  // A copy made under one name is given another, never over a file there.
+  const std::string named = sub + "/named.ndx";
+  EXPECT_EQ(host().RenameNoReplace(copy, named), 0);
+  EXPECT_EQ(Contents(named), "index");
+  EXPECT_FALSE(testkit::FileExists(copy));
+  EXPECT_EQ(host().RenameNoReplace(named, copy), 0);
+  const std::string other = dir.Write("other.ndx", "other");
+  EXPECT_EQ(host().RenameNoReplace(other, old), kestrel::oserr::FileExists);
+  EXPECT_EQ(Contents(other) + Contents(old), "otherindex");
+  EXPECT_EQ(host().RenameNoReplace(dir.File("missing"), dir.File("x")), kestrel::oserr::FileNotFound);
 #ifndef _WIN32
+  EXPECT_EQ(host().RenameNoReplace(other, dir.File("OLD.NDX")), kestrel::oserr::FileExists);
   // A name that differs only in case is the same name to a Windows program,
   // and a link at the name is never followed, not even one to nowhere.
   EXPECT_EQ(host().CreateNewFile(dir.File("OLD.NDX"), &file), kestrel::oserr::FileExists);
   std::filesystem::create_symlink(dir.File("absent"), dir.File("link"));
   EXPECT_EQ(host().CreateNewFile(dir.File("link"), &file), kestrel::oserr::FileExists);
+  EXPECT_FALSE(testkit::FileExists(dir.File("absent")));
+  EXPECT_EQ(host().RenameNoReplace(other, dir.File("link")), kestrel::oserr::FileExists);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link")));
   EXPECT_FALSE(testkit::FileExists(dir.File("absent")));
   EXPECT_EQ(host().PathOnDisk(dir.File("SUB") + "/OLD.ndx"), copy);
   EXPECT_EQ(host().PathOnDisk(dir.File("SUB") + "/new.ndx"), sub + "/new.ndx");

@@ -236,10 +236,21 @@ class Platform {
   // name exists; 3 when the parent is missing; 5 when it may not be made.
   virtual uint16_t MakeDirectory(const std::string& path) = 0;
 
-  // Writes the directory's entries to the disk, so that a file created in it
-  // is found after a power cut. 0 or an error number (a system that keeps its
-  // directories safe by itself does nothing and gives 0).
+  // Writes the directory's entries to the disk, so that a file created,
+  // renamed or deleted in it is found as it now is after a power cut, and a
+  // directory made in it is found too. 0 or an error number. POSIX: fsync of
+  // the directory. Windows: nothing, and 0: NTFS journals its directory
+  // entries, and what must reach the disk is the file's own bytes
+  // (File::Flush, FlushFileBuffers) and a rename's (RenameNoReplace moves
+  // with MOVEFILE_WRITE_THROUGH, which returns once the move is on the disk).
   virtual uint16_t FlushDirectory(const std::string& path) = 0;
+
+  // Gives the file `from` the name `to`, which must not exist: a file or a
+  // symbolic link there (even one that leads nowhere) is never replaced or
+  // followed, and gives 80. Both names in one directory. 0; 2 when `from`
+  // is missing; 5 when it may not be renamed. The new name reaches the disk
+  // with the directory's flush (FlushDirectory).
+  virtual uint16_t RenameNoReplace(const std::string& from, const std::string& to) = 0;
 
   // Starts a search for `pattern` (a directory and a mask with "*" and "?",
   // matched without regard to case). Entries carrying an attribute among
@@ -329,6 +340,9 @@ class PlatformWrapper : public Platform {
   uint16_t RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
   uint16_t MakeDirectory(const std::string& path) override { return target_.MakeDirectory(path); }
   uint16_t FlushDirectory(const std::string& path) override { return target_.FlushDirectory(path); }
+  uint16_t RenameNoReplace(const std::string& from, const std::string& to) override {
+    return target_.RenameNoReplace(from, to);
+  }
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
                     FoundFile* found) override {
     return target_.FindFirst(pattern, attributes, search, found);

@@ -574,6 +574,26 @@ class PosixPlatform : public Platform {
     return rc == 0 ? 0 : MapErrno(e, oserr::WriteFault);
   }
 
+  uint16_t RenameNoReplace(const std::string& from, const std::string& to) override {
+    if (from.empty() || to.empty()) return oserr::PathNotFound;
+    const std::string source = ResolveCase(from);
+    // A name that differs only in case is taken, as CreateNewFile counts it.
+    const auto [dir, name] = SplitAtLastSlash(ResolveCase(to));
+    if (name.empty()) return oserr::AccessDenied;
+    const std::string target = WithinDirectory(dir, name, PathStyle::Posix);
+    if (MatchInDirectory(dir, name) != name) return oserr::FileExists;
+    int rc = ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      // A file system without the flag: a hard link never replaces a name
+      // either, and the old name goes once the new one is there.
+      rc = ::link(source.c_str(), target.c_str());
+      if (rc == 0) ::unlink(source.c_str());
+    }
+    if (rc == 0) return 0;
+    if (errno == EEXIST) return oserr::FileExists;
+    return errno == ENOENT ? MissingCode(source) : MapErrno(errno, oserr::AccessDenied);
+  }
+
   std::string PathOnDisk(const std::string& path) override { return ResolveCase(path); }
 
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,

@@ -321,6 +321,15 @@ class Win32Platform : public Platform {
   // The file system journals its directories: a file flushed is found again.
   uint16_t FlushDirectory(const std::string&) override { return 0; }
 
+  // No MOVEFILE_REPLACE_EXISTING: a name that is there stays. Write-through:
+  // the call returns once the move is on the disk.
+  uint16_t RenameNoReplace(const std::string& from, const std::string& to) override {
+    if (from.empty() || to.empty()) return oserr::PathNotFound;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return 0;
+    const uint16_t rc = LastError();
+    return rc == oserr::AlreadyExists ? oserr::FileExists : rc;
+  }
+
   std::string PathOnDisk(const std::string& path) override { return path; }
 
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,

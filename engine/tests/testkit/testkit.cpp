@@ -330,6 +330,11 @@ uint16_t RecordingPlatform::MakeDirectory(const std::string& path) {
   return target().MakeDirectory(path);
 }
 
+uint16_t RecordingPlatform::RenameNoReplace(const std::string& from, const std::string& to) {
+  if (SweepDue(Call::Rename)) return sweep->code;
+  return target().RenameNoReplace(from, to);
+}
+
 uint16_t RecordingPlatform::RemoveFile(const std::string& path) {
   if (SweepDue(Call::Remove)) return sweep->code;
   if (faults.remove) return *faults.remove;

@@ -143,7 +143,8 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
     Create,
     MakeDir,
     Flush,
-    Time
+    Time,
+    Rename
   };
   struct SweepFault {
     Call call;
@@ -164,6 +165,7 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
   uint16_t CreateNewFile(const std::string& path, std::unique_ptr<kestrel::File>* file) override;
   uint16_t RemoveFile(const std::string& path) override;
   uint16_t MakeDirectory(const std::string& path) override;
+  uint16_t RenameNoReplace(const std::string& from, const std::string& to) override;
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<kestrel::DirSearch>* search,
                     kestrel::FoundFile* found) override;
   uint16_t UserLanguage() override;
