@@ -136,7 +136,7 @@ class CrashPlatform : public testkit::RecordingPlatform {
       const uint16_t rc = inner_->Write(buffer, count, written);
       const auto* bytes = static_cast<const char*>(buffer);
       for (size_t done = 0; done < *written;) {
-        const size_t piece = std::min(*written - done, kPage - (at_ + done) % kPage);
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(*written - done, kPage - (at_ + done) % kPage));
         owner_.log.push_back({Change::Write, "", "", inode_, at_ + done, std::string(bytes + done, piece)});
         done += piece;
       }
