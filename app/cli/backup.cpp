@@ -17,29 +17,20 @@ std::string Reason(uint16_t code) {
   return kestrel::Engine::ErrorMessage(code);
 }
 
-// The directory a path lies in ("" for a name alone), and whether `path`
-// names a directory.
-std::string Parent(const std::string& path) {
-  const bool windows = kestrel::HostPathStyle() == kestrel::PathStyle::Windows;
-  const size_t at = windows ? path.find_last_of("\\/:") : path.rfind('/');
-  if (at == std::string::npos) return std::string();
-  if (at == 0 || (windows && (path[at] == ':' || (at == 2 && path[1] == ':')))) return path.substr(0, at + 1);
-  return path.substr(0, at);
-}
-
+// Whether `path` names a directory.
 bool IsDirectory(kestrel::Platform& platform, const std::string& path) {
   std::unique_ptr<kestrel::DirSearch> search;
   kestrel::FoundFile found;
   const uint32_t all = kestrel::attr::Directory | kestrel::attr::Hidden | kestrel::attr::System;
   // Searching in a file is searching in a directory that is not there.
-  const int32_t rc = platform.FindFirst(JoinPath(path, "*"), all, &search, &found);
+  const int32_t rc = platform.FindFirst(kestrel::WithinDirectory(path, "*"), all, &search, &found);
   return rc == 0 || rc == kestrel::oserr::FileNotFound || rc == kestrel::oserr::NoMoreFiles;
 }
 
 // Makes `path` and every missing directory above it; 0 or the first failure.
 uint16_t MakeDirectories(kestrel::Platform& platform, const std::string& path, std::vector<std::string>* made) {
   uint16_t rc = platform.MakeDirectory(path);
-  const std::string parent = Parent(path);
+  const std::string parent = kestrel::SplitPath(path).directory;
   if (rc == kestrel::oserr::PathNotFound && !parent.empty() && parent != path) {
     rc = MakeDirectories(platform, parent, made);
     if (rc == 0) rc = platform.MakeDirectory(path);
@@ -57,12 +48,7 @@ uint16_t MakeDirectories(kestrel::Platform& platform, const std::string& path, s
 }  // namespace
 
 Backup::Backup(kestrel::Platform& platform, std::string directory)
-    : platform_(platform), directory_(std::move(directory)) {
-  while (directory_.size() > 1 && directory_.back() == kestrel::PathSeparator() &&
-         !(kestrel::HostPathStyle() == kestrel::PathStyle::Windows && directory_.size() == 3 && directory_[1] == ':')) {
-    directory_.pop_back();
-  }
-}
+    : platform_(platform), directory_(kestrel::WithoutTrailingSeparator(directory)) {}
 
 void Backup::SaveTable(kestrel::Engine& engine, const std::string& tableDir, const std::string& name,
                        const std::string& stopped) {
@@ -80,13 +66,13 @@ void Backup::SaveTable(kestrel::Engine& engine, const std::string& tableDir, con
     }
   }
   Save(
-      JoinPath(tableDir, name), name, stopped, [&engine](kestrel::File& to) { return engine.CopyTableFile(to); },
+      kestrel::WithinDirectory(tableDir, name), name, stopped, [&engine](kestrel::File& to) { return engine.CopyTableFile(to); },
       &layout);
 }
 
 void Backup::SaveIndexes(const std::string& dir, const std::vector<std::string>& names, const std::string& stopped) {
   for (const std::string& name : names) {
-    const std::string source = JoinPath(dir, name);
+    const std::string source = kestrel::WithinDirectory(dir, name);
     std::unique_ptr<kestrel::File> from;
     // Read access, sharing everything: a read-only index file is copied too.
     const uint16_t rc = platform_.OpenFile(source, kestrel::openmode::Inspect, &from);
@@ -109,7 +95,7 @@ void Backup::MakeDirectory(const std::string& stopped) {
   std::vector<std::string> parents;
   if (made.empty() || made.back() != directory_) made.push_back(directory_);
   for (auto it = made.rbegin(); it != made.rend(); ++it) {
-    std::string parent = Parent(*it);
+    std::string parent = kestrel::SplitPath(*it).directory;
     if (parent.empty()) parent = ".";
     if (std::find(parents.begin(), parents.end(), parent) == parents.end()) parents.push_back(parent);
   }
@@ -205,7 +191,7 @@ std::string PartialName(const std::string& name) { return ".dbfclean-" + name + 
 void Backup::Save(const std::string& source, const std::string& name, const std::string& stopped,
                   const std::function<uint16_t(kestrel::File& to)>& copy, const TableLayout* layout) {
   MakeDirectory(stopped);
-  const std::string target = JoinPath(directory_, name);
+  const std::string target = kestrel::WithinDirectory(directory_, name);
   auto exists = [&] {
     return RunHalted("the backup " + target + " exists already, and a backup never replaces a file" + stopped,
                      kExitCannotCreate);
@@ -237,7 +223,7 @@ void Backup::Save(const std::string& source, const std::string& name, const std:
   // Written and flushed under a hidden name first, then named without
   // replacing anything: under its own name a copy is whole or not there,
   // whenever the power goes. A partial copy a cut left behind is removed.
-  const std::string partial = JoinPath(directory_, PartialName(name));
+  const std::string partial = kestrel::WithinDirectory(directory_, PartialName(name));
   std::unique_ptr<kestrel::File> to;
   rc = platform_.CreateNewFile(partial, &to);
   if (rc == kestrel::oserr::FileExists || rc == kestrel::oserr::AlreadyExists) {

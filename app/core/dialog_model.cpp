@@ -159,7 +159,7 @@ int CurrentItemIndex(const std::vector<DirItem>& items) {
 }
 
 std::string ProgramDirectory(const std::string& programPath, PathStyle style) {
-  const size_t last = style == PathStyle::Windows ? programPath.find_last_of("\\:") : programPath.rfind('/');
+  const size_t last = kestrel::LastPathBreak(programPath, style);
   return last == std::string::npos ? std::string() : programPath.substr(0, last + 1);
 }
 

@@ -167,7 +167,7 @@ BrowseResult FileBrowser::EnterArgument() {
 
   // Not a directory: the path of a file opens the file's directory, with
   // the file selected when it is one of the tables listed.
-  const size_t cut = style == PathStyle::Windows ? full.find_last_of("\\:") : full.rfind('/');
+  const size_t cut = kestrel::LastPathBreak(full, style);
   if (cut == std::string::npos || cut + 1 >= full.size()) return entered;
   const std::string name = full.substr(cut + 1);
   std::unique_ptr<kestrel::DirSearch> search;

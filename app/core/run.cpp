@@ -119,7 +119,7 @@ class Run {
       scrub.beforeFirstWrite = [this, &entry] { BeforeFirstWrite(entry.name); };
       const Counters before = counters_;
       done_ = total_ = 0;
-      ScrubTable(engine_, JoinPath(cleanDir_, entry.name), counters_, scrub);
+      ScrubTable(engine_, kestrel::WithinDirectory(cleanDir_, entry.name), counters_, scrub);
       if (options_.tableDone) {
         options_.tableDone(entry.name, Counters{counters_.ZeroesFixed - before.ZeroesFixed,
                                                 counters_.RecordsFixed - before.RecordsFixed});
@@ -160,7 +160,7 @@ class Run {
   void RefuseWrongTables(const std::vector<FileEntry>& entries) {
     for (const FileEntry& entry : entries) {
       if (!entry.selected) continue;
-      const std::string path = JoinPath(cleanDir_, entry.name);
+      const std::string path = kestrel::WithinDirectory(cleanDir_, entry.name);
       const std::string problem = UsePathProblem(engine_, path);
       if (!problem.empty()) {
         throw RunHalted("Cannot clean " + path + ": " + problem + ". No table was touched.", kExitWrongTable);
@@ -181,7 +181,7 @@ class Run {
   // front end has saved them all. At the end of the run (`last`), one that
   // cannot be erased is then reported by the engine's own erase report.
   void EraseIndexes(bool last, const std::string& table = std::string()) {
-    const std::string mask = kestrel::Cut(JoinPath(cleanDir_, "*.ndx"), kestrel::kMaxText);
+    const std::string mask = kestrel::Cut(kestrel::WithinDirectory(cleanDir_, "*.ndx"), kestrel::kMaxText);
     std::vector<std::string> before;
     // A directory that cannot be listed is left as it is, as the engine's
     // erase leaves it: nothing may go that was not first handed to be saved.
@@ -194,7 +194,7 @@ class Run {
     // longer matches: the run stops before its first write instead.
     for (const auto& name : before) {
       if (last) break;
-      const std::string path = JoinPath(cleanDir_, name);
+      const std::string path = kestrel::WithinDirectory(cleanDir_, name);
       if (engine_.platform().FileInUse(path) == kestrel::oserr::SharingViolation) {
         throw RunHalted("the index file " + path + " is in use by another program; stopped before changing " + table +
                             " (no table was changed and no index file was erased)",

@@ -11,30 +11,12 @@
 
 namespace kestrel {
 
-PathStyle HostPathStyle() {
-#ifdef _WIN32
-  return PathStyle::Windows;
-#else
-  return PathStyle::Posix;
-#endif
-}
-
 int ExitStatusOf(int code) {
 #ifdef _WIN32
   return code;
 #else
   return code < 0 || code > 255 ? 255 : code;
 #endif
-}
-
-char PathSeparator(PathStyle style) { return style == PathStyle::Windows ? '\\' : '/'; }
-
-std::string WithinDirectory(const std::string& directory, const std::string& name, PathStyle style) {
-  const char separator = PathSeparator(style);
-  if (directory.empty() || directory.back() == separator || (style == PathStyle::Windows && directory.back() == ':')) {
-    return directory + name;
-  }
-  return directory + separator + name;
 }
 
 char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -64,11 +46,6 @@ std::string WithNewlines(const std::string& text) {
 }
 
 namespace {
-
-bool IsSeparator(char c, PathStyle style) {
-  // Windows accepts the forward slash too when it expands a path.
-  return c == '/' || (style == PathStyle::Windows && c == '\\');
-}
 
 bool IsDriveLetter(const std::string& s) {
   return s.size() >= 2 && s[1] == ':' && std::isalpha(static_cast<unsigned char>(s[0]));
@@ -104,13 +81,13 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
   if (style == PathStyle::Windows) {
     std::string cur = currentDir;
     std::string curRoot = IsDriveLetter(cur) ? cur.substr(0, 2) : std::string("C:");
-    if (path.size() >= 2 && IsSeparator(path[0], style) && IsSeparator(path[1], style)) {
+    if (path.size() >= 2 && IsPathSeparator(path[0], style) && IsPathSeparator(path[1], style)) {
       // UNC name: \\server\share stays the root.
       size_t p = 2;
       int parts = 0;
       while (p < path.size() && parts < 2) {
         size_t q = p;
-        while (q < path.size() && !IsSeparator(path[q], style)) ++q;
+        while (q < path.size() && !IsPathSeparator(path[q], style)) ++q;
         root += "\\" + path.substr(p, q - p);
         ++parts;
         p = q < path.size() ? q + 1 : q;
@@ -126,7 +103,7 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
       const bool onCurrentDrive =
           std::toupper(static_cast<unsigned char>(drive[0])) == std::toupper(static_cast<unsigned char>(curRoot[0]));
       root = drive + "\\";
-      if (!after.empty() && IsSeparator(after[0], style)) {
+      if (!after.empty() && IsPathSeparator(after[0], style)) {
         rest = after;
       } else if (onCurrentDrive) {
         root = curRoot + "\\";
@@ -135,7 +112,7 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
         // Another drive's root: no per-drive directories are kept here.
         rest = "\\" + after;
       }
-    } else if (!path.empty() && IsSeparator(path[0], style)) {
+    } else if (!path.empty() && IsPathSeparator(path[0], style)) {
       root = curRoot + "\\";
       rest = path;
     } else {
@@ -151,7 +128,7 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
   size_t i = 0;
   while (i <= rest.size()) {
     size_t j = i;
-    while (j < rest.size() && !IsSeparator(rest[j], style)) ++j;
+    while (j < rest.size() && !IsPathSeparator(rest[j], style)) ++j;
     std::string part = rest.substr(i, j - i);
     if (part.empty() || part == ".") {
       // doubled separator or "this directory": nothing to add
@@ -174,7 +151,7 @@ std::string ResolveFullPath(const std::string& path, const std::string& currentD
     if (k) result += sep;
     result += parts[k];
   }
-  const bool trailing = !path.empty() && IsSeparator(path.back(), style);
+  const bool trailing = !path.empty() && IsPathSeparator(path.back(), style);
   if (trailing && !parts.empty()) result += sep;
   if (result.size() > 259) return std::string();
   return result;

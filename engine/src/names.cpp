@@ -9,22 +9,9 @@
 
 namespace kestrel {
 
-namespace {
-
-bool IsPathBreak(char c, PathStyle style) { return style == PathStyle::Windows ? (c == '\\' || c == ':') : c == '/'; }
-
-size_t LastBreak(const std::string& path, PathStyle style) {
-  for (size_t i = path.size(); i > 0; --i) {
-    if (IsPathBreak(path[i - 1], style)) return i - 1;
-  }
-  return std::string::npos;
-}
-
-}  // namespace
-
 FileNameParts SplitFileName(const std::string& path, PathStyle style) {
   FileNameParts parts;
-  size_t brk = LastBreak(path, style);
+  size_t brk = LastPathBreak(path, style);
   std::string rest = path;
   if (brk != std::string::npos) {
     parts.Dir = path.substr(0, brk + 1);
@@ -48,7 +35,7 @@ std::string DefaultExtension(const std::string& path, const std::string& ext, Pa
 }
 
 std::string StripExtension(const std::string& path, PathStyle style) {
-  size_t brk = LastBreak(path, style);
+  size_t brk = LastPathBreak(path, style);
   size_t from = brk == std::string::npos ? 0 : brk + 1;
   size_t dot = path.rfind('.');
   if (dot == std::string::npos || dot < from) return Cut(path, kMaxText);

@@ -26,21 +26,9 @@
 #include <memory>
 #include <string>
 
+#include "kestrel/path.h"
+
 namespace kestrel {
-
-// Separator rules for the file-name utilities. Windows: "\" and ":" (drive
-// letters); POSIX: "/" only.
-enum class PathStyle { Windows, Posix };
-
-// The style of the host this binary was built for.
-PathStyle HostPathStyle();
-
-// The separator a path of `style` is built with: "\" or "/".
-char PathSeparator(PathStyle style = HostPathStyle());
-
-// `name` inside `directory`, with one separator between them: none is
-// added after a root that ends in one ("/", "c:\\") or after a drive ("c:").
-std::string WithinDirectory(const std::string& directory, const std::string& name, PathStyle style = HostPathStyle());
 
 // ASCII letters folded to lower case, everything else as it is: names are
 // found without regard to case the way a Windows file system finds them.

@@ -119,8 +119,8 @@ std::string ResolveCase(const std::string& path) {
 // 2 when the file is missing from an existing directory, 3 when the
 // directory itself is missing.
 uint16_t MissingCode(const std::string& path) {
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  std::string dir = SplitPath(path, PathStyle::Posix).directory;
+  if (dir.empty()) dir = ".";
   struct stat st;
   if (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return oserr::FileNotFound;
   return oserr::PathNotFound;
@@ -134,13 +134,10 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// "/a/b/c" -> "/a/b" and "c"; "c" -> "" and "c"; "/c" -> "/" and "c".
+// "/a/b/c/" -> "/a/b" and "c"; "c" -> "" and "c"; "/c" -> "/" and "c".
 std::pair<std::string, std::string> SplitAtLastSlash(const std::string& path) {
-  std::string p = path;
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
-  const size_t slash = p.rfind('/');
-  if (slash == std::string::npos) return {std::string(), p};
-  return {slash == 0 ? std::string("/") : p.substr(0, slash), p.substr(slash + 1)};
+  PathParts parts = SplitPath(WithoutTrailingSeparator(path, PathStyle::Posix), PathStyle::Posix);
+  return {std::move(parts.directory), std::move(parts.name)};
 }
 
 // The lock on the share byte that stands for an open's sharing: a write lock
@@ -599,9 +596,8 @@ class PosixPlatform : public Platform {
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<DirSearch>* search,
                     FoundFile* found) override {
     search->reset();
-    size_t slash = pattern.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : pattern.substr(0, slash));
-    std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    auto [dir, mask] = SplitPath(pattern, PathStyle::Posix);
+    if (dir.empty()) dir = ".";
     dir = ResolveCase(dir);
     DIR* d = opendir(dir.c_str());
     // A directory that is there but may not be read is told apart from one
@@ -616,7 +612,7 @@ class PosixPlatform : public Platform {
       if (!MaskMatches(mask, name)) continue;
       anyName = true;
       struct stat st;
-      std::string full = (dir == "/" ? "" : dir) + "/" + name;
+      std::string full = WithinDirectory(dir, name, PathStyle::Posix);
       if (stat(full.c_str(), &st) != 0) continue;
       FoundFile f;
       f.name = name;
