@@ -61,7 +61,7 @@ void Engine::RejectNotDbase(TableDescriptor& d, bool shortName, const std::strin
     FileNameParts parts = SplitFileName(d.FileName);
     name = parts.Name + parts.Ext;
   }
-  SetError(210, name + " is not a dBASE database." + glue + reason + tail);
+  SetError(engerr::NotDbase, name + " is not a dBASE database." + glue + reason + tail);
 }
 
 bool Engine::MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout, uint16_t& offset, FieldEntry& entry) {
@@ -93,7 +93,7 @@ bool Engine::MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout,
     // Released before the report: a report that raises must not leave the
     // descriptor holding the file.
     Release(d);
-    SetError(211, "Field: " + entry.Name + " [" + std::string(1, type) + "] in " + d.FileName +
+    SetError(engerr::BadFieldType, "Field: " + entry.Name + " [" + std::string(1, type) + "] in " + d.FileName +
                       " is not a valid field type");
     return false;
   }
@@ -220,7 +220,7 @@ bool Engine::ReadDbase3Header(TableDescriptor& d, const uint8_t* prolog) {
     const uint8_t* slot = area.data() + static_cast<size_t>(k - 1) * slotSize;
     if (slot[0] == 0x0D) {
       d.FieldCount = static_cast<uint8_t>(k - 1);
-      if (k == 1) ErrorCode = 222;
+      if (k == 1) ErrorCode = engerr::CorruptIndex;
       break;
     }
     FieldEntry entry;

@@ -184,7 +184,7 @@ void Engine::GetMem(void*& p, uint16_t size) { p = ::operator new(size); }
 
 void Engine::FreeMem(void*& p, uint16_t /*size*/) {
   if (p == nullptr) {
-    SetError(9, "Attempt to free NIL pointer [FreeMem()]");
+    SetError(engerr::BadBlockAddress, "Attempt to free NIL pointer [FreeMem()]");
   } else {
     ::operator delete(p);
   }

@@ -19,7 +19,7 @@ void Engine::Field(uint8_t n, std::string& name) {
     name = d.Fields[n].Name;
     return;
   }
-  SetError(220, "Invalid field number. [Field(" + std::to_string(n) + ")]");
+  SetError(engerr::InvalidParameter, "Invalid field number. [Field(" + std::to_string(n) + ")]");
 }
 
 std::string Engine::Field(uint8_t n) {

@@ -37,7 +37,7 @@ bool Engine::IsLocked(int32_t n) {
   if (NoDatabaseInUse("IsLocked")) return false;
   TableDescriptor& d = *CurrentTable();
   if (d.IsVirtual) {
-    SetError(1100, "[IsLocked]");
+    SetError(engerr::NotOnVirtualFile, "[IsLocked]");
     return false;
   }
   if (d.LockState == 1) return true;
@@ -50,7 +50,7 @@ bool Engine::UnlockRec(int32_t n) {
   if (NoDatabaseInUse("UnlockRec")) return result;
   TableDescriptor& d = *CurrentTable();
   auto notLocked = [&](int32_t rec) {
-    ErrorCode = 220;
+    ErrorCode = engerr::InvalidParameter;
     ErrorText = "Record not locked. [UnlockRec(" + std::to_string(rec) + ")]";
     return false;
   };
@@ -80,7 +80,7 @@ bool Engine::UnlockRec(int32_t n) {
     ErrorCode = failure;
     return failure == 0;
   }
-  ErrorCode = 220;
+  ErrorCode = engerr::InvalidParameter;
   ErrorText = "[UnlockRec(" + std::to_string(n) + ")]";
   return false;
 }
@@ -108,7 +108,7 @@ bool Engine::LockRec(int32_t n) {
   TableDescriptor& d = *CurrentTable();
   if (d.LockState == 1) return true;  // the whole table is held already
   if (n < 1 || d.LockState == 2 || d.LockCount == 0xFFFF) {
-    ErrorCode = 220;
+    ErrorCode = engerr::InvalidParameter;
     ErrorText = "[LockRec(" + std::to_string(n) + ")]";
     return false;
   }
@@ -131,7 +131,7 @@ bool Engine::LockWhole(uint8_t state, uint32_t length, const char* tag, const ch
   TableDescriptor& d = *CurrentTable();
   if (d.LockState == state) return true;
   if (d.LockState != 0) {
-    ErrorCode = 220;
+    ErrorCode = engerr::InvalidParameter;
     ErrorText = std::string("[") + tag + "]";
     return false;
   }

@@ -175,7 +175,7 @@ void Engine::EraseFiles(const std::string& mask) {
   }
   FindClose();
   if (failures > 0) {
-    SetError(5, "Could not erase " + std::to_string(failures) + " files like " + mask);
+    SetError(oserr::AccessDenied, "Could not erase " + std::to_string(failures) + " files like " + mask);
   }
 }
 

@@ -64,13 +64,13 @@ void Engine::SKIP(int32_t n) {
     return;
   }
   if (d.AtEof && n > 0) {
-    SetError(212, "Database \"" + d.FileName + "\" is past EOF. [SKIP]");
+    SetError(engerr::BeyondRange, "Database \"" + d.FileName + "\" is past EOF. [SKIP]");
     return;
   }
   if (d.RecordCount == 0) {
     d.AtBof = true;
     d.AtEof = true;
-    SetError(212, "Database \"" + d.FileName + "\" is empty. [SKIP]");
+    SetError(engerr::BeyondRange, "Database \"" + d.FileName + "\" is empty. [SKIP]");
     return;
   }
   if (n < 0 && dBOF()) return;

@@ -32,7 +32,7 @@ void Engine::Peek(uint8_t f, int32_t r, std::string& result) {
   if (NoDatabaseInUse("Peek")) return;
   TableDescriptor& d = *CurrentTable();
   if (d.IsVirtual) {
-    SetError(1100, "Operation cannot be used on virtual files. [Peek]");
+    SetError(engerr::NotOnVirtualFile, "Operation cannot be used on virtual files. [Peek]");
     return;
   }
   if (r < 1 || f > d.FieldCount || r > d.RecordCount) return;
@@ -62,11 +62,11 @@ void Engine::Poke(const std::string& data, uint8_t f, int32_t r) {
   TableDescriptor& d = *CurrentTable();
   const std::string context = Cut("[Poke(" + data + "," + std::to_string(f) + "," + std::to_string(r) + ")]", 100);
   if (d.IsVirtual) {
-    SetError(1100, Cut("Operation cannot be used on virtual files." + context, 142));
+    SetError(engerr::NotOnVirtualFile, Cut("Operation cannot be used on virtual files." + context, 142));
     return;
   }
   if (!MayWriteRecord(r)) {
-    SetError(1200, Cut("Record not locked " + context, 118));
+    SetError(engerr::RecordNotLocked, Cut("Record not locked " + context, 118));
     return;
   }
   if (r < 1 || f > d.FieldCount || r > d.RecordCount) return;

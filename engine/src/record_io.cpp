@@ -86,7 +86,7 @@ void EncodeReal48(double value, uint8_t out[6]) {
 
 void Engine::GetDbfRecord(TableDescriptor& d, int32_t n) {
   if (n > d.RecordCount || n < 1) {
-    SetError(212, "Invalid record number = " + Cut(std::to_string(n), 6) + " (" + d.FileName + ")  [GetDbfRecord]");
+    SetError(engerr::BeyondRange, "Invalid record number = " + Cut(std::to_string(n), 6) + " (" + d.FileName + ")  [GetDbfRecord]");
     return;
   }
   d.AtEof = false;
@@ -97,7 +97,7 @@ void Engine::GetDbfRecord(TableDescriptor& d, int32_t n) {
   if (seekFailed) {
     d.AtEof = true;
   } else if (ErrorCode == 0 && got < d.RecordLength) {
-    ErrorCode = 213;
+    ErrorCode = engerr::UnexpectedEnd;
   }
   if (ErrorCode == 0) d.CurrentRecord = n;
   if (ErrorCode != 0) {

@@ -45,11 +45,11 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   };
 
   if (cmd.find("LINKED LIST") != std::string::npos || cmd.find("VIRTUAL FILE") != std::string::npos) {
-    SetError(1101, "[USE(" + named(cmd) + ",<@Buffer>,<size>)]");
+    SetError(engerr::NoVirtualFiles, "[USE(" + named(cmd) + ",<@Buffer>,<size>)]");
     return;
   }
   if ((buffer == nullptr) != (size == 0)) {
-    SetError(220, "Buffer is NIL or size is zero, attempting to open " + named(cmd) + " [USE]");
+    SetError(engerr::InvalidParameter, "Buffer is NIL or size is zero, attempting to open " + named(cmd) + " [USE]");
     return;
   }
 
@@ -81,7 +81,7 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
     exclusive = true;
     mode = openmode::Compatible;
   }
-  if (ForcedOpenMode != 65535) mode = static_cast<uint8_t>(ForcedOpenMode & 0xFF);
+  if (ForcedOpenMode != openmode::NoneForced) mode = static_cast<uint8_t>(ForcedOpenMode & 0xFF);
   const uint8_t savedMode = FileMode;
   FileMode = mode;
   scratch.OemTranslate = !AnsiData;
@@ -115,7 +115,7 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
   }
   if (needed != size) {
     CloseArea();
-    SetError(266, "Database record/buffer size mismatch: " + named(cmd) + " [USE()]" + "\n\r" +
+    SetError(engerr::InvalidSize, "Database record/buffer size mismatch: " + named(cmd) + " [USE()]" + "\n\r" +
                       "Record Size=" + std::to_string(needed) + ", Buffer Size=" + std::to_string(size));
     return;
   }
@@ -126,7 +126,7 @@ void Engine::USE(const std::string& command, void* buffer, uint16_t size) {
     if (a == current_ || !areas_[a]) continue;
     if (areas_[a]->Alias == alias) {
       CloseArea();
-      SetError(220, "Alias name \"" + alias + "\" already in use. [USE]");
+      SetError(engerr::InvalidParameter, "Alias name \"" + alias + "\" already in use. [USE]");
       return;
     }
   }

@@ -17,15 +17,15 @@ void Engine::Select(uint8_t n) {
         return;
       }
     }
-    SetError(220, "No free workarea available [Select(0)]");
+    SetError(engerr::InvalidParameter, "No free workarea available [Select(0)]");
     return;
   }
-  SetError(220, "Invalid workarea selected = [Select(" + std::to_string(n) + ")]");
+  SetError(engerr::InvalidParameter, "Invalid workarea selected = [Select(" + std::to_string(n) + ")]");
 }
 
 bool Engine::NoDatabaseInUse(const std::string& op) {
   if (areas_[current_]) return false;
-  SetError(215, "No database in use [" + op + "]  WorkArea = " + std::to_string(current_));
+  SetError(engerr::NoTableInUse, "No database in use [" + op + "]  WorkArea = " + std::to_string(current_));
   return true;
 }
 

@@ -22,6 +22,23 @@
 
 namespace kestrel {
 
+// The engine's own error numbers, beside the platform's (see `oserr`); the
+// message table (ErrorMessage) has the text of each.
+namespace engerr {
+constexpr uint16_t BadBlockAddress = 9;     // FreeMem of a block that is none
+constexpr uint16_t NotDbase = 210;          // no dBASE data file
+constexpr uint16_t BadFieldType = 211;      // a field type the engine does not know
+constexpr uint16_t BeyondRange = 212;       // a record number or a SKIP past the table
+constexpr uint16_t UnexpectedEnd = 213;     // a record that ends early
+constexpr uint16_t NoTableInUse = 215;      // an operation on an empty work area
+constexpr uint16_t InvalidParameter = 220;  // a work area, field, buffer, alias or lock asked wrongly
+constexpr uint16_t CorruptIndex = 222;      // a field directory without a field
+constexpr uint16_t InvalidSize = 266;       // a record buffer of the wrong size
+constexpr uint16_t NotOnVirtualFile = 1100;  // "Not a valid operation on Linked List"
+constexpr uint16_t NoVirtualFiles = 1101;   // the in-memory tables are not built in
+constexpr uint16_t RecordNotLocked = 1200;
+}  // namespace engerr
+
 // The engine's exception: raised by a report when RaiseErrors is on.
 class EKestrelError : public std::runtime_error {
  public:
@@ -135,7 +152,7 @@ class Engine {
 
   // ---- Start-up, settings and shutdown
   uint8_t DateFormat = 0;
-  uint16_t DefaultOpenMode = 66;
+  uint16_t DefaultOpenMode = openmode::Shared;
   bool EngineReady = false;
   void EngineStartup();
   void WorkAreaStartup();
@@ -153,7 +170,7 @@ class Engine {
   void FindClose();
 
   // ---- Opening and closing
-  uint8_t FileMode = 2;  // the platform's current file-open mode
+  uint8_t FileMode = openmode::Compatible;  // the platform's current file-open mode
   void OpenDbf(TableDescriptor& d);
   void CloseDbf(TableDescriptor& d);
   void CloseArea();
@@ -191,7 +208,7 @@ class Engine {
 
   // ---- USE
   bool SharedAccess = true;
-  uint16_t ForcedOpenMode = 65535;
+  uint16_t ForcedOpenMode = openmode::NoneForced;
   void USE(const std::string& command, void* buffer = nullptr, uint16_t size = 0);
   static uint32_t CalcAppRecordSize(const TableDescriptor& d);
 

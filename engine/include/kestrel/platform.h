@@ -95,6 +95,8 @@ constexpr uint8_t Shared = ReadWrite | DenyNone;
 constexpr uint8_t Compatible = ReadWrite | Compatibility;
 // Looking only: read access, everyone else may read and write meanwhile.
 constexpr uint8_t Inspect = Read | DenyNone;
+// The engine's ForcedOpenMode when it forces none: USE picks the mode.
+constexpr uint16_t NoneForced = 0xFFFF;
 }  // namespace openmode
 
 // Modification times: nanoseconds since 1970-01-01 00:00 UTC.

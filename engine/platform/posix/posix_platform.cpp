@@ -70,7 +70,7 @@ uint16_t MapErrno(int e, uint16_t fallback) {
 // spelling if present, else the first case-insensitive match in byte order.
 // Returns the name unchanged when nothing matches.
 std::string MatchInDirectory(const std::string& dir, const std::string& name) {
-  std::string full = (dir.empty() ? std::string(".") : dir) + "/" + name;
+  std::string full = WithinDirectory(dir.empty() ? std::string(".") : dir, name, PathStyle::Posix);
   struct stat st;
   if (lstat(full.c_str(), &st) == 0) return name;
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
