@@ -1,8 +1,6 @@
-// Engine errors and reporting: the status word, the message table, the one
-// reporting routine that halts, raises or calls the hook, and the guarded
-// memory routines.
+// Engine errors and reporting: the status word, the message table and the
+// one reporting routine that halts, raises or calls the hook.
 #include <cstdlib>
-#include <new>
 
 #include "kestrel/engine.h"
 
@@ -178,17 +176,6 @@ std::string Engine::TakeErrorText() {
   std::string text;
   text.swap(ErrorText);
   return text;
-}
-
-void Engine::GetMem(void*& p, uint16_t size) { p = ::operator new(size); }
-
-void Engine::FreeMem(void*& p, uint16_t /*size*/) {
-  if (p == nullptr) {
-    SetError(engerr::BadBlockAddress, "Attempt to free NIL pointer [FreeMem()]");
-  } else {
-    ::operator delete(p);
-  }
-  p = nullptr;
 }
 
 }  // namespace kestrel

@@ -1,11 +1,5 @@
-// File-name and text utilities, the keyword remover that USE relies on, the
-// directory-search wrappers and the wildcard erase.
+// File-name and text utilities that need no engine state.
 #include "kestrel/names.h"
-
-#include <algorithm>
-#include <cctype>
-
-#include "kestrel/engine.h"
 
 namespace kestrel {
 
@@ -93,90 +87,6 @@ int32_t NthPos(int32_t n, const std::string& pattern, const std::string& text) {
     work[found] = static_cast<char>(255);
   }
   return static_cast<int32_t>(found + 1);
-}
-
-std::string Engine::FullPathName(const std::string& path) { return Cut(platform_.FullPath(path), kMaxText); }
-
-std::string Engine::UpperText(const std::string& text) {
-  std::string upper = text;
-  if (!upper.empty()) platform_.UpperBytes(upper.data(), upper.size());
-  return upper;
-}
-
-bool Engine::StartsWithLetter(const std::string& text) {
-  return !text.empty() && platform_.IsLetter(static_cast<uint8_t>(text[0]));
-}
-
-bool Engine::RemoveKeyword(const std::string& keyword, std::string& text) {
-  bool removed = false;
-  text = UpperText(text);
-  std::string key = keyword;
-  for (auto& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  if (!key.empty()) {
-    int32_t k = 1;
-    // No text holds more occurrences than characters; the bound ends the
-    // search for keywords whose passes cannot move on (see NthPos).
-    while (static_cast<size_t>(k) <= text.size()) {
-      int32_t p = NthPos(k, key, text);
-      if (p < 1) break;
-      size_t after = static_cast<size_t>(p - 1) + key.size();
-      bool partOfWord = false;
-      if (after < text.size()) {
-        char c = text[after];
-        // The host's separator continues a path the way the backslash does.
-        bool separator = c == '\\' || (HostPathStyle() == PathStyle::Posix && c == '/');
-        partOfWord =
-            std::isdigit(static_cast<unsigned char>(c)) || separator || c == '_' || StartsWithLetter(std::string(1, c));
-      }
-      if (partOfWord) {
-        ++k;
-      } else {
-        text.erase(static_cast<size_t>(p - 1), key.size());
-        removed = true;
-      }
-    }
-  }
-  text = TrimText(text);
-  return removed;
-}
-
-int32_t Engine::FindFirst(const std::string& pattern, uint32_t attributes, FoundFile& found) {
-  search_.reset();
-  FindStatus = platform_.FindFirst(pattern, attributes, &search_, &found);
-  return FindStatus;
-}
-
-int32_t Engine::FindNext(FoundFile& found) {
-  FindStatus = search_ ? search_->Next(&found) : oserr::NoMoreFiles;
-  return FindStatus;
-}
-
-void Engine::FindClose() { search_.reset(); }
-
-void Engine::EraseFiles(const std::string& mask) {
-  ErrorCode = 0;
-  if (mask.find_first_of("*?") == std::string::npos) {
-    ErrorCode = platform_.RemoveFile(mask);
-    if (ErrorCode != 0) SetError(ErrorCode, "Error erasing " + mask);
-    return;
-  }
-  FileNameParts parts = SplitFileName(FullPathName(mask));
-  std::string pattern = Cut(parts.Dir + parts.Name + parts.Ext, kMaxText);
-  FoundFile found;
-  ErrorCode = static_cast<uint16_t>(FindFirst(pattern, attr::Archive, found));
-  uint16_t failures = 0;
-  while (FindStatus == 0) {
-    // A file that cannot go (read-only, open elsewhere, vanished) is only
-    // counted; the others are still erased.
-    if (platform_.RemoveFile(parts.Dir + found.name) != 0) ++failures;
-    FindNext(found);
-  }
-  FindClose();
-  if (failures > 0) {
-    SetError(oserr::AccessDenied, "Could not erase " + std::to_string(failures) + " files like " + mask);
-  }
 }
 
 }  // namespace kestrel
