@@ -9,6 +9,7 @@
 
 #include <random>
 
+#include "kestrel/dbf_versions.h"
 #include "run.h"
 #include "testkit.h"
 
@@ -49,11 +50,11 @@ void LiteralWalk(kestrel::Engine& engine, const std::string& path, dbfclean::Cou
 }
 
 std::string RandomTable(std::mt19937& rng) {
-  const uint8_t versions[] = {0x02, 0x03, 0x83, 0x8B, 0xF5, 0x04, 0x8C};
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   testkit::DbfLayout layout;
-  layout.version = versions[pick(7)];
-  const int fields = 1 + pick(layout.version == 0x02 ? 6 : 12);
+  const kestrel::DbfVersion& format = kestrel::kDbfVersions[pick(static_cast<int>(kestrel::kDbfVersions.size()))];
+  layout.version = format.byte;
+  const int fields = 1 + pick(format.slotSize == 16 ? 6 : 12);
   const char types[] = {'C', 'D', 'L', 'M', 'N', 'F'};
   for (int k = 0; k < fields; ++k) {
     // Some names repeat: long names are cut to 10 characters.

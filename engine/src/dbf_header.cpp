@@ -3,6 +3,7 @@
 // field types. Every rejection closes the file and frees what was allocated.
 #include <cstring>
 
+#include "kestrel/dbf_versions.h"
 #include "kestrel/engine.h"
 
 namespace kestrel {
@@ -10,10 +11,6 @@ namespace kestrel {
 namespace {
 
 enum Layout { kSlot16 = 16, kSlot32 = 32, kSlot48 = 48 };
-
-bool AcceptedVersion(uint8_t v) {
-  return v == 0x02 || v == 0x03 || v == 0x83 || v == 0x8B || v == 0xF5 || v == 0x04 || v == 0x8C;
-}
 
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t U32(const uint8_t* p) {
@@ -107,12 +104,12 @@ bool Engine::ReadHeader(TableDescriptor& d, uint64_t fileSize) {
     return false;
   }
   std::memcpy(d.Prolog.data(), prolog, 32);
-  const uint8_t version = prolog[0];
-  if (!AcceptedVersion(version)) {
+  const DbfVersion* format = FindDbfVersion(prolog[0]);
+  if (format == nullptr) {
     RejectNotDbase(d, false, "(", "Invalid version byte", ")+ [USE/OpenDBF]");
     return false;
   }
-  return version == 0x02 ? ReadDbase2Header(d, prolog, fileSize) : ReadDbase3Header(d, prolog);
+  return format->slotSize == kSlot16 ? ReadDbase2Header(d, prolog, fileSize) : ReadDbase3Header(d, prolog);
 }
 
 // dBASE II: a fixed 521-byte header with 32 slots of 16 bytes from byte 8.
@@ -171,12 +168,12 @@ bool Engine::ReadDbase2Header(TableDescriptor& d, const uint8_t* prolog, uint64_
 // then field slots of 32 bytes (48 for dBASE 7, after 36 more bytes) up to
 // the terminator.
 bool Engine::ReadDbase3Header(TableDescriptor& d, const uint8_t* prolog) {
-  const uint8_t version = prolog[0];
-  const bool extended = version == 0x04 || version == 0x8C;
-  d.HasMemo = (version & 0x80) != 0;
+  const DbfVersion& format = *FindDbfVersion(prolog[0]);
+  const bool extended = format.slotSize == kSlot48;
+  d.HasMemo = format.memo;
   const int headerLength = U16(prolog + 8);
-  const int areaSize = headerLength - 32 - (extended ? 36 : 0);
-  const int slotSize = extended ? kSlot48 : kSlot32;
+  const int areaSize = headerLength - format.prologSize;
+  const int slotSize = format.slotSize;
   const int count = areaSize / slotSize;  // truncates toward zero, as div does
   // A header length past 32767 does not fit the engine's signed field; it is
   // refused like any other impossible field count.

@@ -3,6 +3,7 @@
 // impossible header values that must end in a defined result.
 #include <gtest/gtest.h>
 
+#include "kestrel/dbf_versions.h"
 #include "testkit.h"
 
 namespace {
@@ -57,8 +58,12 @@ TEST_F(Header, EveryVersionOpensWithItsLayout) {
     bool memo;
     int16_t headerLength;
   };
-  for (Case c : {Case{0x02, false, 521}, Case{0x03, false, 321}, Case{0x83, true, 321}, Case{0x8B, true, 321},
-                 Case{0xF5, true, 321}, Case{0x04, false, 501}, Case{0x8C, true, 501}}) {
+  const Case cases[] = {{0x02, false, 521}, {0x03, false, 321}, {0x83, true, 321}, {0x8B, true, 321},
+                        {0xF5, true, 321},  {0x04, false, 501}, {0x8C, true, 501}};
+  // The engine's table of versions holds these and no others.
+  ASSERT_EQ(std::size(cases), kestrel::kDbfVersions.size());
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(kestrel::kDbfVersions[i].byte, cases[i].version);
+  for (Case c : cases) {
     SCOPED_TRACE(c.version);
     DbfLayout layout{.version = c.version, .fields = kFields, .recordLength = 40};  // not the 67 the fields add up to
     layout.records = {" first", " second"};

@@ -5,15 +5,26 @@ version with NULs in their fields, USE command texts and paths.
 usage: make_corpus.py DIR   (writes DIR/header, DIR/scrub, DIR/use, DIR/names)
 """
 import os
+import re
 import struct
 import sys
+
+# The versions the engine opens and their layouts, from the engine's own
+# table: {version byte: (prolog bytes, slot bytes)}.
+HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'engine', 'include', 'kestrel',
+                      'dbf_versions.h')
+with open(HEADER) as f:
+    VERSIONS = {int(v, 16): (int(p), int(s))
+                for v, p, s in re.findall(r'\{0x([0-9A-Fa-f]{2}), (\d+), (\d+), (?:true|false)\}', f.read())}
+assert VERSIONS, HEADER + ' holds no versions'
 
 
 def table(version, fields, records, count=None):
     reclen = 1 + sum(f[2] for f in fields)
     count = len(records) if count is None else count
     body = b''.join(r.ljust(reclen, b' ')[:reclen] for r in records)
-    if version == 0x02:
+    prolog, slot = VERSIONS[version]
+    if slot == 16:
         head = bytearray(521)
         head[0] = 2
         struct.pack_into('<H', head, 1, count)
@@ -27,8 +38,7 @@ def table(version, fields, records, count=None):
             at += 16
         head[at] = 0x0D
         return bytes(head) + body + b'\x1a'
-    wide = version in (0x04, 0x8C)
-    slot, prolog = (48, 68) if wide else (32, 32)
+    wide = slot == 48
     head = bytearray(prolog)
     head[0] = version
     for name, typ, length, dec in fields:
@@ -46,7 +56,7 @@ def table(version, fields, records, count=None):
 
 fields = [(b'NAME', 'C', 6, 0), (b'QTY', 'N', 5, 2), (b'DAY', 'D', 8, 0), (b'OK', 'L', 1, 0), (b'MEMO', 'M', 4, 0)]
 records = [b' ab\0\0  1.50199703\x0015T   7', b'*\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0', b' clean  2.0019990101F   1']
-tables = [table(v, fields, records) for v in (0x02, 0x03, 0x83, 0x8B, 0xF5, 0x04, 0x8C)]
+tables = [table(v, fields, records) for v in VERSIONS]
 tables.append(table(0x03, fields, records, count=5))                      # more records claimed than present
 tables.append(table(0x03, [(b'SAME', 'C', 3, 0), (b'SAME', 'C', 3, 0)], [b' \0x\0\0\0']))
 commands = [b'T', b't.dbf EXCLUSIVE', b'T ALIAS other', b'T exclusive alias x y', b'LINKED LIST',

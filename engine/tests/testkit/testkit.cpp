@@ -12,6 +12,8 @@
 #include <random>
 #include <sstream>
 
+#include "kestrel/dbf_versions.h"
+
 namespace testkit {
 
 namespace fs = std::filesystem;
@@ -69,9 +71,11 @@ std::string BuildDbf(const DbfLayout& layout) {
     }
     if (layout.terminator && at < 521) out[at] = 0x0D;
   } else {
-    const bool extended = layout.version == 0x04 || layout.version == 0x8C;
-    const size_t slot = extended ? 48 : 32;
-    const size_t prolog = extended ? 68 : 32;
+    // A version the engine refuses is written in the 32-byte layout.
+    const kestrel::DbfVersion* format = kestrel::FindDbfVersion(layout.version);
+    const bool extended = format != nullptr && format->slotSize == 48;
+    const size_t slot = format != nullptr ? format->slotSize : 32;
+    const size_t prolog = format != nullptr ? format->prologSize : 32;
     std::string header(prolog, '\0');
     header[0] = static_cast<char>(layout.version);
     header[1] = 126;
