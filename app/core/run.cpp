@@ -110,29 +110,27 @@ class Run {
     for (const FileEntry& entry : dialog.entries) {
       if (!entry.selected) continue;
       if (Stopped()) break;
-      ui_.ShowProgress("Cleaning " + entry.name + " database...");
+      ui_.TableBegun(entry.name, "Cleaning " + entry.name + " database...");
       ui_.SetBusyCursor();
       ui_.ProcessEvents();
-      if (options_.repaired) {
-        scrub.repaired = [this, &entry](const FieldRepair& r) { options_.repaired(entry.name, r); };
+      if (options_.fieldRepairs) {
+        scrub.repaired = [this, &entry](const FieldRepair& r) { ui_.FieldRepaired(entry.name, r); };
       }
       scrub.beforeFirstWrite = [this, &entry] { BeforeFirstWrite(entry.name); };
       const Counters before = counters_;
       done_ = total_ = 0;
       ScrubTable(engine_, kestrel::WithinDirectory(cleanDir_, entry.name), counters_, scrub);
-      if (options_.tableDone) {
-        options_.tableDone(entry.name, Counters{counters_.ZeroesFixed - before.ZeroesFixed,
-                                                counters_.RecordsFixed - before.RecordsFixed});
-      }
+      ui_.TableDone(entry.name,
+                    Counters{counters_.ZeroesFixed - before.ZeroesFixed, counters_.RecordsFixed - before.RecordsFixed});
       if (giveBack->load() && !Stopped()) GiveBack(entry.name, giveBack);
     }
     // A run stopped before its first write leaves the directory as it was.
     const bool interrupted = Stopped();
     if (!interrupted || written_) EraseIndexes(true);
-    ui_.HideProgress();
+    ui_.TablesDone();
     ui_.ProcessEvents();
     if (interrupted) return kExitInterrupted;
-    ui_.ShowSummary(SummaryText(counters_, options_.dryRun), kAppTitle);
+    ui_.Summary(SummaryText(counters_, options_.dryRun), kAppTitle);
     return 0;
   }
 
@@ -145,9 +143,9 @@ class Run {
   [[noreturn]] void GiveBack(const std::string& table, std::atomic<bool>* giveBack) {
     giveBack->store(false);
     if (written_) EraseIndexes(true);
-    ui_.HideProgress();
+    ui_.TablesDone();
     ui_.ProcessEvents();
-    if (options_.givenBack) options_.givenBack(table);
+    ui_.GivenBack(table);
     throw RunHalted(table + " was opened by another program: stopped after record " + std::to_string(done_) + " of " +
                         std::to_string(total_) +
                         (written_ ? "; the repairs so far are on disk." : "; nothing was written."),
@@ -171,7 +169,7 @@ class Run {
   // The table's own preparation first (its backup), then, before the run's
   // first byte is written, the index files.
   void BeforeFirstWrite(const std::string& table) {
-    if (options_.beforeFirstWrite) options_.beforeFirstWrite(table);
+    ui_.BeforeFirstWrite(table);
     if (written_) return;
     EraseIndexes(false, table);
     written_ = erased_ = true;
@@ -205,7 +203,7 @@ class Run {
     for (const auto& name : before) {
       if (saved_.insert(name).second) unsaved.push_back(name);
     }
-    if (options_.saveIndexes && !unsaved.empty()) options_.saveIndexes(cleanDir_, unsaved, table);
+    if (!unsaved.empty()) ui_.SaveIndexes(cleanDir_, unsaved, table);
     HeldReports held(engine_);
     engine_.EraseFiles(mask);
     const bool failed = held.Release();
@@ -228,7 +226,7 @@ class Run {
     // Before the run's first write a file that cannot go is not reported:
     // the end of the run tries again and reports what is left.
     held.Drop();
-    if (last && options_.indexesDone) options_.indexesDone(cleanDir_, counters_);
+    if (last) ui_.IndexesDone(cleanDir_, counters_);
   }
 
   void FlushDirectory(bool last) {
@@ -240,9 +238,7 @@ class Run {
                     kExitIoError);
   }
 
-  void Tell(const std::string& name, IndexOutcome outcome) {
-    if (options_.indexDone) options_.indexDone(name, outcome);
-  }
+  void Tell(const std::string& name, IndexOutcome outcome) { ui_.IndexDone(name, outcome); }
 
   kestrel::Engine& engine_;
   RunUi& ui_;
@@ -253,7 +249,7 @@ class Run {
   std::string cleanDir_;
   bool written_ = false;         // the run's first write is behind it
   bool& erased_;                 // and so are the index files
-  std::set<std::string> saved_;  // index files handed to saveIndexes
+  std::set<std::string> saved_;  // index files handed to SaveIndexes
 };
 
 // The run; `erased` tells whoever reports a failure whether the index files
@@ -289,13 +285,13 @@ int RunProgram(kestrel::Engine& engine, RunUi& ui, const RunOptions& options, Co
   try {
     return CleanUp(engine, ui, options, result, &erased);
   } catch (const RunHalted& e) {
-    ui.ShowFatalError(e.what());
+    ui.Failed(e.what());
     return e.status();
   } catch (const kestrel::EInOutError& e) {
-    ui.ShowFatalError(std::string("The run was stopped by an input/output error: ") + e.what() + kept());
+    ui.Failed(std::string("The run was stopped by an input/output error: ") + e.what() + kept());
     return kExitIoError;
   } catch (const std::exception& e) {
-    ui.ShowFatalError(std::string("The run was stopped by an unexpected error: ") + e.what() + kept());
+    ui.Failed(std::string("The run was stopped by an unexpected error: ") + e.what() + kept());
     return kExitSoftware;
   }
 }

@@ -54,27 +54,6 @@ struct DialogResult {
   std::vector<FileEntry> entries;  // in list order
 };
 
-class RunUi {
- public:
-  virtual ~RunUi() = default;
-  // Shows the selection dialog modally and returns what it closed with.
-  virtual DialogResult ShowSelectionDialog() = 0;
-  virtual void ShowProgress(const std::string& text) = 0;
-  virtual void HideProgress() = 0;
-  virtual void SetBusyCursor() = 0;
-  virtual void SetDefaultCursor() = 0;
-  virtual void ProcessEvents() = 0;
-  // A modal box with one OK button, captioned `caption`.
-  virtual void ShowSummary(const std::string& text, const std::string& caption) = 0;
-  // The run's last step: the dialog and the panel are freed.
-  virtual void FreeForms() {}
-  // Records done of the table being scrubbed; called as they are done (after
-  // a record, or after a run of records read ahead together).
-  virtual void TableProgress(int32_t /*done*/, int32_t /*total*/) {}
-  // The last word of a run that an exception ended.
-  virtual void ShowFatalError(const std::string& text) = 0;
-};
-
 // 64-bit: a pre-allocated table of a few GB that was never written holds more
 // than 2^31 NUL bytes, and the summary must show the true number.
 struct Counters {
@@ -117,32 +96,75 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
 // What became of one index file.
 enum class IndexOutcome { Erased, WouldErase, NotErased };
 
-struct RunOptions {
-  bool dryRun = false;  // nothing written, nothing erased
-  // What the command-line program shows of each table; the desktop programs
-  // leave these unset and the run is the same without them.
-  std::function<void(const std::string& table, const FieldRepair&)> repaired;
-  std::function<void(const std::string& table, const Counters& counts)> tableDone;
-  // Called just before the first write to a table (see ScrubOptions).
-  std::function<void(const std::string& table)> beforeFirstWrite;
+// What a run tells its front end as it goes, in the order it happens. Every
+// method does nothing unless overridden: a front end overrides what it shows
+// (the desktop programs their panel and boxes, the command-line program its
+// lines, a test what it records). Table names are file names, without the
+// directory.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+
+  // A table is about to be cleaned; `text` is the panel's line for it
+  // ("Cleaning NAME database...").
+  virtual void TableBegun(const std::string& /*table*/, const std::string& /*text*/) {}
+  // Records done of the table being scrubbed; called as they are done (after
+  // a record, or after a run of records read ahead together).
+  virtual void TableProgress(int32_t /*done*/, int32_t /*total*/) {}
+  // Each field repaired (or found in a dry run), before it is written back;
+  // called only when RunOptions::fieldRepairs is set.
+  virtual void FieldRepaired(const std::string& /*table*/, const FieldRepair& /*repair*/) {}
+  // A table's scrub is over, with its own counts.
+  virtual void TableDone(const std::string& /*table*/, const Counters& /*counts*/) {}
+  // Just before the first write to `table` (never in a dry run or for a
+  // table with nothing to repair), before the run's first index file goes.
+  // May throw (RunHalted) to stop the run with the table untouched.
+  virtual void BeforeFirstWrite(const std::string& /*table*/) {}
   // The directory's index files, all of them, before any is erased: just
   // before the run's first write (`table` is the table about to be written)
-  // or, in a run that wrote nothing, at its end (`table` empty). A throw
-  // stops the run with nothing erased and nothing more written.
-  std::function<void(const std::string& directory, const std::vector<std::string>& names, const std::string& table)>
-      saveIndexes;
+  // or, in a run that wrote nothing, at its end (`table` empty). May throw
+  // (RunHalted) to stop the run with nothing erased and nothing more written.
+  virtual void SaveIndexes(const std::string& /*directory*/, const std::vector<std::string>& /*names*/,
+                           const std::string& /*table*/) {}
   // Each index file erased, that would be (dry run), or that could not be.
-  std::function<void(const std::string& name, IndexOutcome outcome)> indexDone;
+  virtual void IndexDone(const std::string& /*name*/, IndexOutcome /*outcome*/) {}
   // After the index files at the end of a run (not a dry run), with its counts.
-  std::function<void(const std::string& directory, const Counters& counts)> indexesDone;
+  virtual void IndexesDone(const std::string& /*directory*/, const Counters& /*counts*/) {}
+  // Another program opened `table` while it was being cleaned (Linux): the
+  // table is closed, and the run stops with RunHalted (kExitInUse) next.
+  virtual void GivenBack(const std::string& /*table*/) {}
+  // No further table is cleaned: after the last one, or after a stop.
+  virtual void TablesDone() {}
+  // The run's end: its summary, for a box captioned `caption`.
+  virtual void Summary(const std::string& /*text*/, const std::string& /*caption*/) {}
+  // The last word of a run that an exception ended.
+  virtual void Failed(const std::string& /*text*/) {}
+};
+
+// A front end of the run: what the run asks of it besides observing it.
+class RunUi : public RunObserver {
+ public:
+  // Shows the selection dialog modally and returns what it closed with.
+  virtual DialogResult ShowSelectionDialog() = 0;
+  // While tables are cleaned, and after the run.
+  virtual void SetBusyCursor() {}
+  virtual void SetDefaultCursor() {}
+  // Lets the windows repaint before a table, and after the last.
+  virtual void ProcessEvents() {}
+  // The run's last step: the dialog and the panel are freed.
+  virtual void FreeForms() {}
+};
+
+struct RunOptions {
+  bool dryRun = false;  // nothing written, nothing erased
+  // Whether the observer hears of each field repaired: naming the field
+  // costs a look-up for every repair, which a front end that shows none of
+  // them need not pay.
+  bool fieldRepairs = false;
   // Read after each record and before each table: when set, the run closes
   // the table after the record being worked on, cleans no further table,
   // shows no summary and returns kExitInterrupted.
   const std::atomic<bool>* stop = nullptr;
-  // Another program opened the table being cleaned (Linux): called after
-  // the table is closed, just before the run stops with RunHalted
-  // (kExitInUse).
-  std::function<void(const std::string& table)> givenBack;
 };
 
 // Directory + separator + name, by plain concatenation.

@@ -107,9 +107,9 @@ DialogResult QtRunUi::ShowSelectionDialog() {
   return frmSelectFiles_->Result();
 }
 
-void QtRunUi::ShowProgress(const std::string& text) { MsgPanel_->ShowProgress(ShownText(text)); }
+void QtRunUi::TableBegun(const std::string&, const std::string& text) { MsgPanel_->ShowProgress(ShownText(text)); }
 
-void QtRunUi::HideProgress() { MsgPanel_->HideProgress(); }
+void QtRunUi::TablesDone() { MsgPanel_->HideProgress(); }
 
 void QtRunUi::SetBusyCursor() {
   if (QGuiApplication::overrideCursor()) {
@@ -125,7 +125,7 @@ void QtRunUi::SetDefaultCursor() {
 
 void QtRunUi::ProcessEvents() { QCoreApplication::processEvents(); }
 
-void QtRunUi::ShowSummary(const std::string& text, const std::string& caption) {
+void QtRunUi::Summary(const std::string& text, const std::string& caption) {
   auto box = MakeSummaryBox(text, caption);
   ExecWithArrow(*box);
 }
@@ -135,7 +135,7 @@ void QtRunUi::FreeForms() {
   MsgPanel_.reset();
 }
 
-void QtRunUi::ShowFatalError(const std::string& text) {
+void QtRunUi::Failed(const std::string& text) {
   if (MsgPanel_ && MsgPanel_->isVisible()) MsgPanel_->HideProgress();
   QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), ShownText(text), QMessageBox::Ok);
   KeepCentred(&box);

@@ -38,14 +38,16 @@ class QtRunUi : public RunUi {
   ~QtRunUi() override;
 
   DialogResult ShowSelectionDialog() override;
-  void ShowProgress(const std::string& text) override;
-  void HideProgress() override;
   void SetBusyCursor() override;
   void SetDefaultCursor() override;
   void ProcessEvents() override;
-  void ShowSummary(const std::string& text, const std::string& caption) override;
   void FreeForms() override;
-  void ShowFatalError(const std::string& text) override;
+  // What it shows of the run: the panel while tables are cleaned, the
+  // summary box, the box of a failure.
+  void TableBegun(const std::string& table, const std::string& text) override;
+  void TablesDone() override;
+  void Summary(const std::string& text, const std::string& caption) override;
+  void Failed(const std::string& text) override;
 
   TfrmSelectFiles* frmSelectFiles() const { return frmSelectFiles_.get(); }
   TMsgPanel* MsgPanel() const { return MsgPanel_.get(); }

@@ -26,13 +26,8 @@ class QuietUi : public dbfclean::RunUi {
     for (auto& n : names) dialog_.entries.push_back({n, true});
   }
   dbfclean::DialogResult ShowSelectionDialog() override { return dialog_; }
-  void ShowProgress(const std::string&) override {}
-  void HideProgress() override {}
-  void SetBusyCursor() override {}
-  void SetDefaultCursor() override {}
-  void ProcessEvents() override {}
-  void ShowSummary(const std::string& text, const std::string&) override { summary = text; }
-  void ShowFatalError(const std::string& text) override { fatal = text; }
+  void Summary(const std::string& text, const std::string&) override { summary = text; }
+  void Failed(const std::string& text) override { fatal = text; }
   std::string summary, fatal;
 
  private:

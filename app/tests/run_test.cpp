@@ -26,19 +26,19 @@ class FakeUi : public dbfclean::RunUi {
     log.push_back("dialog");
     return dialog;
   }
-  void ShowProgress(const std::string& text) override {
+  void TableBegun(const std::string&, const std::string& text) override {
     log.push_back("show " + text);
     if (onShow) onShow(text);
   }
-  void HideProgress() override { log.push_back("hide"); }
+  void TablesDone() override { log.push_back("hide"); }
   void SetBusyCursor() override { log.push_back("busy"); }
   void SetDefaultCursor() override { log.push_back("default"); }
   void ProcessEvents() override { log.push_back("events"); }
-  void ShowSummary(const std::string& text, const std::string& caption) override {
+  void Summary(const std::string& text, const std::string& caption) override {
     log.push_back(caption + ": " + text);
   }
   void FreeForms() override { log.push_back("free"); }
-  void ShowFatalError(const std::string& text) override { log.push_back("fatal " + text); }
+  void Failed(const std::string& text) override { log.push_back("fatal " + text); }
 };
 
 std::string Table(const std::vector<std::string>& records) {

@@ -39,12 +39,12 @@ class Win32Ui : public RunUi {
         dialog_(std::make_unique<TfrmSelectFiles>(instance, platform, argument)) {}
 
   DialogResult ShowSelectionDialog() override { return dialog_->ShowModal(); }
-  void ShowProgress(const std::string& text) override { panel_->ShowProgress(text); }
-  void HideProgress() override { panel_->HideProgress(); }
   void SetBusyCursor() override { SetBusy(true); }
   void SetDefaultCursor() override { SetBusy(false); }
   void ProcessEvents() override { ProcessPendingEvents(); }
-  void ShowSummary(const std::string& text, const std::string& caption) override {
+  void TableBegun(const std::string&, const std::string& text) override { panel_->ShowProgress(text); }
+  void TablesDone() override { panel_->HideProgress(); }
+  void Summary(const std::string& text, const std::string& caption) override {
     // No owner: the box is centred on the screen.
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
   }
@@ -52,7 +52,7 @@ class Win32Ui : public RunUi {
     dialog_.reset();
     panel_.reset();
   }
-  void ShowFatalError(const std::string& text) override {
+  void Failed(const std::string& text) override {
     HidePanel();
     MessageBoxA(nullptr, FitBoxText(text).c_str(), kAppTitle, MB_OK | MB_ICONSTOP);
   }

@@ -1,0 +1,260 @@
+// The run of the desktop program with its dialog replaced by the command
+// line: a directory's run observed by DirectoryRun, which turns what the run
+// tells into the reporter's lines, the backups of --backup and the counts of
+// the session.
+#include "session.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "backup.h"
+#include "cli.h"
+#include "file_list.h"
+#include "tables.h"
+
+namespace dbfclean {
+
+namespace {
+
+// Thrown in place of the end of the process when a walk goes on after a
+// halt (--keep-going): the report is printed, and the engine has closed its
+// tables.
+struct RunEnded {
+  int code;
+};
+
+// The halting report of a program without windows: the engine's report,
+// "Program halted." and its lines, goes to the reporter (on standard error
+// in the text format), as the engine built it.
+class CliPlatform : public kestrel::PlatformWrapper {
+ public:
+  CliPlatform(kestrel::Platform& host, Reporter& reporter) : PlatformWrapper(host), reporter_(reporter) {}
+  bool goOn = false;  // a halt ends the run, not the process
+
+  void ShowHaltBox(const std::string& text, const std::string& caption) override { reporter_.Halted(caption, text); }
+  [[noreturn]] void ExitProcess(int code) override {
+    if (goOn) throw RunEnded{code};
+    PlatformWrapper::ExitProcess(code);
+  }
+
+  // The tables whose other openers could not be seen, by reason.
+  std::vector<std::pair<std::string, std::vector<std::string>>> unchecked;
+
+  uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
+    const uint16_t rc = PlatformWrapper::OpenFile(path, mode, file);
+    const std::string why = rc == 0 && *file ? (*file)->UncheckedSharing() : std::string();
+    if (why.empty()) return rc;
+    auto it = std::find_if(unchecked.begin(), unchecked.end(), [&](const auto& u) { return u.first == why; });
+    if (it == unchecked.end()) it = unchecked.insert(unchecked.end(), {why, {}});
+    if (std::find(it->second.begin(), it->second.end(), path) == it->second.end()) it->second.push_back(path);
+    return rc;
+  }
+
+ private:
+  Reporter& reporter_;
+};
+
+// One directory's run: its "dialog" is the command line's tables.
+class DirectoryRun : public RunUi {
+ public:
+  // `platform` is the run's, `host` the one under it, which takes the
+  // backups.
+  DirectoryRun(const Settings& settings, Reporter& reporter, kestrel::Platform& host, kestrel::Platform& platform,
+               kestrel::Engine& engine, std::string cleanDir, std::string relative, std::vector<FileEntry> entries)
+      : settings_(settings),
+        reporter_(reporter),
+        platform_(platform),
+        engine_(engine),
+        cleanDir_(std::move(cleanDir)),
+        relative_(std::move(relative)),
+        entries_(std::move(entries)) {
+    // In a tree the backup keeps the tree's layout.
+    if (settings_.backup && !settings_.dryRun) {
+      const std::string into = relative_.empty()
+                                   ? settings_.backupDir
+                                   : JoinPath(WithoutTrailingSeparator(settings_.backupDir), relative_);
+      copies_ = std::make_unique<Backup>(host, into);
+    }
+  }
+
+  DialogResult ShowSelectionDialog() override { return DialogResult{true, cleanDir_, entries_}; }
+
+  void TableBegun(const std::string&, const std::string& text) override {
+    done_ = total_ = 0;
+    ++tables_;
+    reporter_.TableBegun(text);
+  }
+  void TableProgress(int32_t done, int32_t total) override {
+    done_ = done;
+    total_ = total;
+    reporter_.Progress(done, total);
+  }
+  void FieldRepaired(const std::string& table, const FieldRepair& repair) override {
+    reporter_.FieldRepaired(Shown(table), repair);
+  }
+  void TableDone(const std::string& table, const Counters& counts) override {
+    lastTable_ = Shown(table);
+    lastDone_ = done_;
+    lastTotal_ = total_;
+    finished_.ZeroesFixed += counts.ZeroesFixed;
+    finished_.RecordsFixed += counts.RecordsFixed;
+    reporter_.TableDone(table, counts);
+  }
+  // A backup that cannot be taken stops the run before the table it is for
+  // is written: that table's repairs, counted already, are not made.
+  void BeforeFirstWrite(const std::string& table) override {
+    if (!copies_) return;
+    const std::string gone = firstWrite_ ? "; no index file was erased" : "";
+    firstWrite_ = false;  // the index files go after the run's first table backup
+    untouched_ = true;
+    copies_->SaveTable(engine_, cleanDir_, table,
+                       "; stopped before changing " + table + " (tables cleaned before it keep their repairs" + gone +
+                           ")");
+    untouched_ = false;
+  }
+  void SaveIndexes(const std::string& dir, const std::vector<std::string>& names, const std::string& table) override {
+    if (!copies_) return;
+    const std::string stopped =
+        table.empty() ? "; stopped before erasing " + names.front() + " (the tables keep their repairs)"
+                      : "; stopped before changing " + table +
+                            " (tables cleaned before it keep their repairs; no index file was erased)";
+    untouched_ = !table.empty();
+    copies_->SaveIndexes(dir, names, stopped);
+    untouched_ = false;
+  }
+  void IndexDone(const std::string& name, IndexOutcome outcome) override { reporter_.IndexDone(name, outcome); }
+  void IndexesDone(const std::string& dir, const Counters& counts) override {
+    if (counts.ZeroesFixed == 0) return;
+    std::vector<std::string> others;
+    ReadFileList(platform_, dir, "*.mdx;*.cdx;*.ntx;*.idx", &others);
+    for (const auto& name : others) reporter_.IndexLeft(name);
+  }
+  void GivenBack(const std::string&) override { givenBack_ = true; }
+  void TablesDone() override { reporter_.TablesDone(); }
+  // In a walk the summary waits for the end of the walk.
+  void Summary(const std::string&, const std::string&) override {
+    reporter_.TablesDone();
+    if (!settings_.recursive) reporter_.Summary(finished_, settings_.dryRun, nullptr);
+  }
+  void Failed(const std::string& text) override { reporter_.Failed(text); }
+
+  // The counts of the tables done with, for a run whose last table was
+  // stopped by its backup before it was written (`untouched`).
+  const Counters& finished() const { return finished_; }
+  bool untouched() const { return untouched_; }
+  int tables() const { return tables_; }
+  bool givenBack() const { return givenBack_; }
+  // The last table done with, as the lines name it, and where it stood.
+  const std::string& lastTable() const { return lastTable_; }
+  int32_t lastDone() const { return lastDone_; }
+  int32_t lastTotal() const { return lastTotal_; }
+
+ private:
+  // A table as the lines of a walk name it: by its path from the root.
+  std::string Shown(const std::string& table) const {
+    return relative_.empty() ? table : JoinPath(relative_, table);
+  }
+
+  const Settings& settings_;
+  Reporter& reporter_;
+  kestrel::Platform& platform_;
+  kestrel::Engine& engine_;
+  std::string cleanDir_;
+  std::string relative_;
+  std::vector<FileEntry> entries_;
+  std::unique_ptr<Backup> copies_;
+  bool firstWrite_ = true;
+  bool untouched_ = false;
+  Counters finished_;
+  int32_t done_ = 0;  // where the table being cleaned stands: records done of its total
+  int32_t total_ = 0;
+  int tables_ = 0;  // the tables begun
+  std::string lastTable_;
+  int32_t lastDone_ = 0;
+  int32_t lastTotal_ = 0;
+  bool givenBack_ = false;
+};
+
+// A table the engine would not find under its own path is refused before
+// anything is touched, rather than another file being opened in its place.
+std::optional<int> RefuseWrongTables(kestrel::Engine& engine, const std::string& cleanDir,
+                                     const std::vector<FileEntry>& entries, Reporter& reporter) {
+  for (const auto& e : entries) {
+    const std::string path = JoinPath(cleanDir, e.name);
+    const std::string problem = e.selected ? UsePathProblem(engine, path) : std::string();
+    if (problem.empty()) continue;
+    reporter.UsageError("cannot clean " + Printable(path) + ": " + problem);
+    return kExitUsage;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+Session::Session(kestrel::Platform& host, const Settings& settings, Reporter& reporter, bool tree)
+    : host_(host), settings_(settings), reporter_(reporter), tree_(tree), stop_(host.CatchStopRequests()) {}
+
+Session::~Session() { Release(); }
+
+void Session::Release() {
+  if (caught_) host_.ReleaseStopRequests();
+  caught_ = false;
+}
+
+int Session::Clean(const std::string& cleanDir, const std::string& relative, const std::vector<FileEntry>& entries) {
+  ++walk_.directories;
+  if (tree_) reporter_.DirectoryBegun(relative);
+  CliPlatform platform(host_, reporter_);
+  platform.goOn = tree_ && settings_.keepGoing;
+  kestrel::Engine engine(platform);
+  if (auto status = RefuseWrongTables(engine, cleanDir, entries, reporter_)) return *status;
+
+  DirectoryRun run(settings_, reporter_, host_, platform, engine, cleanDir, relative, entries);
+  RunOptions options;
+  options.dryRun = settings_.dryRun;
+  options.fieldRepairs = settings_.list;
+  options.stop = stop_;
+  Counters counts;
+  int status = 0;
+  try {
+    status = RunProgram(engine, run, options, &counts);
+  } catch (const RunEnded& end) {
+    status = end.code;
+  }
+  // Once a run: the tables whose other openers could not be seen.
+  for (const auto& [why, paths] : platform.unchecked) reporter_.SharingUnchecked(why, paths);
+  if (run.untouched()) counts = run.finished();
+  counts_.ZeroesFixed += counts.ZeroesFixed;
+  counts_.RecordsFixed += counts.RecordsFixed;
+  walk_.tables += run.tables();
+  if (!run.lastTable().empty()) {
+    lastTable_ = run.lastTable();
+    done_ = run.lastDone();
+    total_ = run.lastTotal();
+  }
+  givenBack_ = run.givenBack();
+  if (status != 0 && status != kExitInterrupted) ++walk_.halted;
+  return status;
+}
+
+int Session::End(int status) {
+  Release();
+  if (status == kExitInterrupted) return Interrupted();
+  if (givenBack_) GaveBack();
+  // A check is a question: 1 says that something would be fixed.
+  if (settings_.check && status == 0 && counts_.ZeroesFixed > 0) return kExitDamaged;
+  return status;
+}
+
+int Session::Interrupted() {
+  Release();
+  reporter_.Interrupted(lastTable_, done_, total_, settings_.dryRun, counts_, Walk());
+  return host_.StopRequestStatus();
+}
+
+void Session::GaveBack() { reporter_.Stopped(counts_, Walk()); }
+
+void Session::Summary() { reporter_.Summary(counts_, settings_.dryRun, Walk()); }
+
+}  // namespace dbfclean
