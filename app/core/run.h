@@ -67,6 +67,8 @@ struct FieldRepair {
   int field = 0;       // the field's number, from 1
   std::string name;    // the field's name
   int32_t zeroes = 0;  // NUL bytes replaced (or, in a dry run, that would be)
+  char type = 'C';     // the field's type
+  bool lost = false;   // a date or number no more once repaired (see LostValue)
 };
 
 struct ScrubOptions {
@@ -87,11 +89,26 @@ struct ScrubOptions {
   // Read as `stop` is: another program asks for the table (see
   // Platform::GiveBackRequests).
   const std::atomic<bool>* giveBack = nullptr;
+  // When not negative: the walk takes the table as if its header counted
+  // this many records (no more than the file holds whole). Not in a run that
+  // writes: a count is changed on the disk, and the walk reads it from there.
+  int64_t records = -1;
+  // Each record whose deletion flag is neither blank nor '*', in record
+  // order (a flag is no field, and the repair never changes it). The walk
+  // looks at a window's flags before its fields, so these calls do not
+  // keep their place among those of `repaired`.
+  std::function<void(int32_t record)> oddFlag;
 };
 
 // Replaces every NUL byte of every field of the table at `path` by a blank,
 // in place, through the engine's public operations, and counts them.
 void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters, const ScrubOptions& options = {});
+
+// Opens the table at `path` for reading only and reads record `record`,
+// past the file's end: the engine halts with the report the run's walk
+// meets there (213, "End of file found unexpectedly"). Returns when the
+// record is there after all.
+void ReadPastEnd(kestrel::Engine& engine, const std::string& path, int32_t record);
 
 // What became of one index file.
 enum class IndexOutcome { Erased, WouldErase, NotErased };

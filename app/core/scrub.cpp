@@ -9,10 +9,12 @@
 // the window's stretch from the first repair to the last is written back in
 // one write, and the walk steps over the records in between. The bytes, the counts, the hooks
 // and the reports with their order stay those of the record-by-record walk.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "run.h"
+#include "table_health.h"
 
 namespace dbfclean {
 
@@ -41,6 +43,7 @@ struct Damage {
   int32_t record;
   uint8_t field;
   int32_t zeroes;
+  bool lost;     // its value is no value of its type once repaired
   size_t start;  // where it begins in the view
   size_t patch;  // where its repaired bytes begin in the patch
 };
@@ -76,6 +79,10 @@ class Walk {
   void ScrubRecord() {
     bool changed = false;
     const uint8_t n = engine_.FieldCount();
+    if (options_.oddFlag) {
+      engine_.Peek(0, engine_.RecNo(), bytes_);
+      if (!bytes_.empty() && bytes_[0] != ' ' && bytes_[0] != '*') options_.oddFlag(engine_.RecNo());
+    }
     // Each field is addressed by its own number. Looking it up by name
     // would reach only the first of two fields that share a name (names
     // are cut to 10 characters, so they do collide), and a name the lookup
@@ -95,7 +102,7 @@ class Walk {
         at = bytes_.find('\0', at + 1);
       }
       changed = true;
-      Account(r, k, zeroes);
+      Account(r, k, zeroes, Lost(k, reinterpret_cast<const uint8_t*>(bytes_.data()), bytes_.size()));
       if (options_.dryRun) continue;
       BeforeWrite();
       engine_.Poke(bytes_, k, r);
@@ -112,6 +119,7 @@ class Walk {
     for (int f = 1; f <= n; ++f) {
       auto& [offset, size] = place_[f];
       engine_.FieldPlace(static_cast<uint8_t>(f), offset, size);
+      type_[f] = engine_.CurrentTable()->Fields[static_cast<size_t>(f)].Type;
       if (owner_.size() < size_t{offset} + size) owner_.resize(size_t{offset} + size, 0);
       for (size_t i = offset; i < size_t{offset} + size; ++i) owner_[i] = static_cast<uint8_t>(f);
     }
@@ -126,6 +134,12 @@ class Walk {
   // it, with their repairs written in one write. Returns false when the stop
   // flag ends the walk after one of them.
   bool ScrubView() {
+    if (options_.oddFlag) {
+      for (int32_t i = 0; i < view_.count; ++i) {
+        const uint8_t flag = view_.bytes[static_cast<size_t>(i) * view_.length];
+        if (flag != ' ' && flag != '*') options_.oddFlag(view_.first + i);
+      }
+    }
     FindDamage(view_.bytes, size_t{view_.length} * static_cast<size_t>(view_.count), view_.length);
     return CommitDamage();
   }
@@ -164,7 +178,8 @@ class Walk {
             out[i] = c == 0 ? ' ' : c;
           }
         }
-        damage_.push_back({view_.first + static_cast<int32_t>(record), f, zeroes, start, patchUsed});
+        damage_.push_back(
+            {view_.first + static_cast<int32_t>(record), f, zeroes, Lost(f, view + start, size), start, patchUsed});
         if (!options_.dryRun) patchUsed += size;
         next = start + size;
       } else {
@@ -203,7 +218,7 @@ class Walk {
       for (size_t e = 0; e < damage_.size();) {
         const int32_t r = damage_[e].record;
         for (; e < damage_.size() && damage_[e].record == r; ++e) {
-          Account(r, damage_[e].field, damage_[e].zeroes);
+          Account(r, damage_[e].field, damage_[e].zeroes, damage_[e].lost);
           if (options_.dryRun) continue;
           BeforeWrite();
           due = e + 1;
@@ -247,12 +262,19 @@ class Walk {
     }
   }
 
-  void Account(int32_t record, uint8_t field, int32_t zeroes) {
+  void Account(int32_t record, uint8_t field, int32_t zeroes, bool lost) {
     counters_.ZeroesFixed += zeroes;
     if (options_.repaired) {
       engine_.Field(field, name_);
-      options_.repaired(FieldRepair{record, field, name_, zeroes});
+      options_.repaired(FieldRepair{record, field, name_, zeroes, type_[field], lost});
     }
+  }
+
+  // Whether the repaired bytes of field `f` (NULs still in them read as the
+  // blanks they become) lost their value. Only a field that held NULs can
+  // have lost one: a blank among digits comes from a NUL the repair made one.
+  bool Lost(uint8_t f, const uint8_t* bytes, size_t size) const {
+    return options_.repaired && LostValue(type_[f], bytes, size);
   }
 
   bool Stopped() const {
@@ -273,6 +295,7 @@ class Walk {
   std::vector<uint8_t> owner_;
   std::vector<size_t> nextField_;  // [i]: the first byte from i on that belongs to a field
   std::pair<uint16_t, uint16_t> place_[256]{};
+  char type_[256]{};
   std::vector<Damage> damage_;
   std::vector<uint8_t> patch_;  // the repaired bytes of the damaged fields, one after the other
   std::vector<kestrel::Engine::ByteChange> changes_;
@@ -282,9 +305,20 @@ class Walk {
   bool written_ = false;
 };
 
-}  // namespace
+// The table open in the current area as if its header counted `records`.
+void TakeCount(kestrel::Engine& engine, int64_t records) {
+  kestrel::TableDescriptor* t = engine.CurrentTable();
+  if (!t) return;
+  const bool hadRecords = t->RecordCount >= 1;
+  t->RecordCount = static_cast<int32_t>(std::min<int64_t>(records, INT32_MAX));
+  // USE stood on the first record only when the header counted one.
+  if (t->RecordCount >= 1 && !hadRecords) engine.GoTop();
+}
 
-void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters, const ScrubOptions& options) {
+// Opens the table at `path` in a free work area (for reading only when
+// `readOnly`), runs `work` on it, and closes it however `work` ends.
+template <typename Work>
+void WithTable(kestrel::Engine& engine, const std::string& path, bool readOnly, Work&& work) {
   const uint8_t area = engine.CurrentArea();
   auto cleanUp = [&] {
     engine.USE("");
@@ -293,19 +327,36 @@ void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& coun
   try {
     engine.Select(0);
     {
-      ForcedMode mode(engine, options.dryRun);
+      ForcedMode mode(engine, readOnly);
       engine.USE(path + " EXCLUSIVE");
     }
-    Walk walk(engine, counters, options);
-    walk.Run();
-    // A table is done when its repairs are on the disk, not in the system's
-    // cache: the report that says so must outlast a power cut.
-    if (walk.Written()) engine.Commit();
+    work();
   } catch (...) {
     cleanUp();
     throw;
   }
   cleanUp();
+}
+
+}  // namespace
+
+void ReadPastEnd(kestrel::Engine& engine, const std::string& path, int32_t record) {
+  WithTable(engine, path, true, [&] {
+    if (kestrel::TableDescriptor* t = engine.CurrentTable(); t && record >= 1 && record <= t->RecordCount) {
+      engine.GetDbfRecord(*t, record);
+    }
+  });
+}
+
+void ScrubTable(kestrel::Engine& engine, const std::string& path, Counters& counters, const ScrubOptions& options) {
+  WithTable(engine, path, options.dryRun, [&] {
+    if (options.records >= 0) TakeCount(engine, options.records);
+    Walk walk(engine, counters, options);
+    walk.Run();
+    // A table is done when its repairs are on the disk, not in the system's
+    // cache: the report that says so must outlast a power cut.
+    if (walk.Written()) engine.Commit();
+  });
 }
 
 }  // namespace dbfclean
