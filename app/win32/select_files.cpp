@@ -60,6 +60,7 @@ std::vector<WORD> DialogTemplate() {
 
 TfrmSelectFiles::TfrmSelectFiles(HINSTANCE instance, kestrel::Platform& platform, const std::string& argument)
     : instance_(instance),
+      drives_(platform),
       browser_(platform, drives_,
                {.style = PathStyle::Windows,
                 .programDir = ProgramDir(),

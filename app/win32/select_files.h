@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "bitmaps.h"
-#include "drives.h"
 #include "file_browser.h"
 #include "kestrel/platform.h"
+#include "platform_drives.h"
 #include "run.h"
 
 namespace dbfclean::win32 {
@@ -68,7 +68,7 @@ class TfrmSelectFiles {
   HWND Control(int id) const { return GetDlgItem(dialog_, id); }
 
   HINSTANCE instance_;
-  Win32Drives drives_;
+  PlatformDrives drives_;
   FileBrowser browser_;
   Bitmaps bitmaps_;
   HWND dialog_ = nullptr;

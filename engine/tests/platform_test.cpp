@@ -260,3 +260,18 @@ TEST(PosixPlatformDeathTest, ExitStatusKeepsEightBits) {
 #endif
 
 }  // namespace
+
+// Linux has no drive letters; its volumes answer by their mount points.
+TEST(PosixPlatform, DriveQueriesAnswerForMountPoints) {
+  if (kestrel::HostPathStyle() == kestrel::PathStyle::Windows) GTEST_SKIP() << "drive letters: Win32 layer";
+  testkit::TempDir dir;
+  EXPECT_EQ(host().LogicalDrives(), 0u);
+  EXPECT_EQ(host().DriveTypeOf(dir.File("missing")), kestrel::DriveType::NoRootDirectory);
+  kestrel::VolumeInfo volume;
+  EXPECT_EQ(host().VolumeInformation(dir.path(), &volume), 0);
+  EXPECT_EQ(volume.label, "");
+  EXPECT_EQ(host().VolumeInformation(dir.File("missing"), &volume), kestrel::oserr::FileNotFound);
+  std::string remote = "x";
+  EXPECT_EQ(host().NetworkConnection("/", &remote), kestrel::oserr::NotConnected);
+  EXPECT_EQ(remote, "");
+}

@@ -2,12 +2,15 @@
 //
 // Everything the engine and the programs need from the host -- files,
 // sharing, byte-range locks, directory searches and directories, path
-// expansion, character services, the user's language, the halting box and
-// process exit -- goes through `Platform`. No other code calls the system
-// (the command-line program takes the C library's option parser,
-// <getopt.h>, which is no system call), so a test platform that wraps this
-// one (`PlatformWrapper`) reaches every call: the fault sweep fails each in
-// turn.
+// expansion, character services, the user's language, the drives and their
+// volumes, the halting box and process exit -- goes through `Platform`, so
+// a test platform that wraps this one (`PlatformWrapper`) reaches every
+// call: the fault sweep fails each in turn. What stays outside touches no
+// table, index or backup: the desktop programs' windows and drawing (Win32,
+// Qt), the Windows program's own path (GetModuleFileNameA) and console (for
+// --version), the Qt program's list of mounted volumes (QStorageInfo), and
+// the command-line program's option parser (<getopt.h>, the C library's)
+// and output (<cstdio>).
 //
 // `Platform::Default()` is the host's implementation (POSIX or Win32).
 //
@@ -72,6 +75,8 @@ constexpr uint16_t LockViolation = 33;
 constexpr uint16_t FileExists = 80;
 constexpr uint16_t NotLocked = 158;
 constexpr uint16_t AlreadyExists = 183;
+constexpr uint16_t NotReady = 21;         // a drive without a medium
+constexpr uint16_t NotConnected = 2250;   // no network connection of that name
 // The file layer's own numbers.
 constexpr uint16_t DiskReadError = 100;   // also: a file that ends early
 constexpr uint16_t DiskWriteError = 101;  // a short write: the disk is full
@@ -98,6 +103,16 @@ constexpr uint8_t Inspect = Read | DenyNone;
 // The engine's ForcedOpenMode when it forces none: USE picks the mode.
 constexpr uint16_t NoneForced = 0xFFFF;
 }  // namespace openmode
+
+// The kinds of drive the system tells apart.
+enum class DriveType { Unknown, NoRootDirectory, Removable, Fixed, Remote, CdRom, RamDisk };
+
+// A volume's name and how it treats the case of file names.
+struct VolumeInfo {
+  std::string label;           // "" when it has none
+  bool caseSensitive = true;   // "a" and "A" are two names
+  bool casePreserving = true;  // names keep the case they were made with
+};
 
 // Modification times: nanoseconds since 1970-01-01 00:00 UTC.
 using FileTime = int64_t;
@@ -311,6 +326,28 @@ class Platform {
 
   // Whether the standard output (1) or standard error (2) is a terminal.
   virtual bool IsTerminal(int stream) = 0;
+
+  // The drives, for the selection dialog. Media are never touched by these
+  // four, and a drive without a medium answers with a failure (21) rather
+  // than a box of the system's.
+  //
+  // The drive letters in use: bit 0 for "a:" up to bit 25 for "z:". POSIX:
+  // 0, a system without drive letters (the desktop program lists mounted
+  // volumes instead).
+  virtual uint32_t LogicalDrives() = 0;
+  // The kind of drive whose root is `root` ("c:\"; POSIX: a mount point,
+  // by its file system: network, CD-ROM, RAM, otherwise fixed).
+  // NoRootDirectory when there is none.
+  virtual DriveType DriveTypeOf(const std::string& root) = 0;
+  // The label and case rules of the volume whose root is `root`: 0, or an
+  // error number. POSIX: no label; FAT and exFAT keep the case of names but
+  // find them without regard to it, other file systems tell case apart.
+  virtual uint16_t VolumeInformation(const std::string& root, VolumeInfo* info) = 0;
+  // The network path ("\\server\share") the drive `drive` ("x:") is
+  // connected to: 0, or an error number (2250 for a drive that is not a
+  // network connection). POSIX: the source (server:/export, //server/share)
+  // of the network file system mounted at `drive`.
+  virtual uint16_t NetworkConnection(const std::string& drive, std::string* remote) = 0;
 };
 
 // Forwards every call to a target platform; override the calls to change.
@@ -354,6 +391,14 @@ class PlatformWrapper : public Platform {
   int StopRequestStatus() override { return target_.StopRequestStatus(); }
   void ReleaseStopRequests() override { target_.ReleaseStopRequests(); }
   bool IsTerminal(int stream) override { return target_.IsTerminal(stream); }
+  uint32_t LogicalDrives() override { return target_.LogicalDrives(); }
+  DriveType DriveTypeOf(const std::string& root) override { return target_.DriveTypeOf(root); }
+  uint16_t VolumeInformation(const std::string& root, VolumeInfo* info) override {
+    return target_.VolumeInformation(root, info);
+  }
+  uint16_t NetworkConnection(const std::string& drive, std::string* remote) override {
+    return target_.NetworkConnection(drive, remote);
+  }
 
  private:
   Platform& target_;

@@ -24,6 +24,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +34,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <string_view>
 #include <utility>
@@ -138,6 +140,36 @@ bool Exists(const std::string& path) {
 std::pair<std::string, std::string> SplitAtLastSlash(const std::string& path) {
   PathParts parts = SplitPath(WithoutTrailingSeparator(path, PathStyle::Posix), PathStyle::Posix);
   return {std::move(parts.directory), std::move(parts.name)};
+}
+
+// File system kinds by the magic number statfs gives.
+namespace fsmagic {
+constexpr long Nfs = 0x6969;
+constexpr long Smb = 0x517B;
+constexpr long Cifs = static_cast<long>(0xFF534D42);
+constexpr long Smb2 = static_cast<long>(0xFE534D42);
+constexpr long NineP = 0x01021997;
+constexpr long Iso9660 = 0x9660;
+constexpr long Udf = 0x15013346;
+constexpr long Tmpfs = 0x01021994;
+constexpr long Ramfs = static_cast<long>(0x858458F6);
+constexpr long Fat = 0x4D44;
+constexpr long Exfat = 0x2011BAB0;
+}  // namespace fsmagic
+
+// A mount point as /proc/self/mounts writes it: blanks, tabs, newlines and
+// backslashes as three octal digits after a backslash.
+std::string UnescapeMountField(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
 }
 
 // The lock on the share byte that stands for an open's sharing: a write lock
@@ -728,6 +760,52 @@ class PosixPlatform : public Platform {
   }
 
   bool IsTerminal(int stream) override { return isatty(stream) == 1; }
+
+  uint32_t LogicalDrives() override { return 0; }
+
+  DriveType DriveTypeOf(const std::string& root) override {
+    struct stat st;
+    if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return DriveType::NoRootDirectory;
+    struct statfs fs;
+    if (statfs(root.c_str(), &fs) != 0) return DriveType::Unknown;
+    switch (static_cast<long>(fs.f_type)) {
+      case fsmagic::Nfs:
+      case fsmagic::Smb:
+      case fsmagic::Cifs:
+      case fsmagic::Smb2:
+      case fsmagic::NineP: return DriveType::Remote;
+      case fsmagic::Iso9660:
+      case fsmagic::Udf: return DriveType::CdRom;
+      case fsmagic::Tmpfs:
+      case fsmagic::Ramfs: return DriveType::RamDisk;
+      default: return DriveType::Fixed;
+    }
+  }
+
+  uint16_t VolumeInformation(const std::string& root, VolumeInfo* info) override {
+    *info = VolumeInfo{};
+    struct statfs fs;
+    if (statfs(root.c_str(), &fs) != 0) return MapErrno(errno, oserr::PathNotFound);
+    const long type = static_cast<long>(fs.f_type);
+    info->caseSensitive = type != fsmagic::Fat && type != fsmagic::Exfat;
+    return 0;
+  }
+
+  uint16_t NetworkConnection(const std::string& drive, std::string* remote) override {
+    remote->clear();
+    std::ifstream mounts("/proc/self/mounts");
+    if (!mounts) return oserr::NotConnected;
+    const std::string wanted = WithoutTrailingSeparator(drive, PathStyle::Posix);
+    std::string source, point, type, rest;
+    while (mounts >> source >> point >> type && std::getline(mounts, rest)) {
+      if (UnescapeMountField(point) != wanted) continue;
+      static const char* const kNetwork[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "sshfs", "fuse.sshfs", "9p"};
+      const bool network = std::find(std::begin(kNetwork), std::end(kNetwork), type) != std::end(kNetwork);
+      // The last mount at a place is the one seen there.
+      *remote = network ? UnescapeMountField(source) : std::string();
+    }
+    return remote->empty() ? oserr::NotConnected : 0;
+  }
 
  private:
   locale_t ctype_ = static_cast<locale_t>(nullptr);

@@ -13,6 +13,8 @@
 #endif
 #include <io.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <winnetwk.h>
 
 #include <algorithm>
 #include <atomic>
@@ -414,6 +416,47 @@ class Win32Platform : public Platform {
   void ReleaseStopRequests() override { SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
 
   bool IsTerminal(int stream) override { return _isatty(stream) != 0; }
+
+  uint32_t LogicalDrives() override { return GetLogicalDrives(); }
+
+  DriveType DriveTypeOf(const std::string& root) override {
+    switch (GetDriveTypeA(root.c_str())) {
+      case DRIVE_NO_ROOT_DIR: return DriveType::NoRootDirectory;
+      case DRIVE_REMOVABLE: return DriveType::Removable;
+      case DRIVE_FIXED: return DriveType::Fixed;
+      case DRIVE_REMOTE: return DriveType::Remote;
+      case DRIVE_CDROM: return DriveType::CdRom;
+      case DRIVE_RAMDISK: return DriveType::RamDisk;
+      default: return DriveType::Unknown;
+    }
+  }
+
+  uint16_t VolumeInformation(const std::string& root, VolumeInfo* info) override {
+    *info = VolumeInfo{};
+    // The system's critical-error boxes suppressed, so that a drive without
+    // a medium answers with a failure instead of a dialog.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    char name[MAX_PATH + 1] = "";
+    DWORD flags = 0;
+    const BOOL ok = GetVolumeInformationA(root.c_str(), name, sizeof name, nullptr, nullptr, &flags, nullptr, 0);
+    const uint16_t rc = ok ? 0 : LastError();
+    SetErrorMode(oldMode);
+    if (rc != 0) return rc;
+    info->label = name;
+    info->caseSensitive = (flags & FILE_CASE_SENSITIVE_SEARCH) != 0;
+    info->casePreserving = (flags & FILE_CASE_PRESERVED_NAMES) != 0;
+    return 0;
+  }
+
+  uint16_t NetworkConnection(const std::string& drive, std::string* remote) override {
+    remote->clear();
+    char path[MAX_PATH];
+    DWORD size = sizeof path;
+    const DWORD rc = WNetGetConnectionA(drive.c_str(), path, &size);
+    if (rc != NO_ERROR) return static_cast<uint16_t>(rc & 0xFFFF);
+    *remote = path;
+    return 0;
+  }
 };
 
 }  // namespace

@@ -345,6 +345,22 @@ uint16_t RecordingPlatform::RemoveFile(const std::string& path) {
   return target().RemoveFile(path);
 }
 
+uint16_t RecordingPlatform::VolumeInformation(const std::string& root, kestrel::VolumeInfo* info) {
+  if (SweepDue(Call::Volume)) {
+    *info = kestrel::VolumeInfo{};
+    return sweep->code;
+  }
+  return target().VolumeInformation(root, info);
+}
+
+uint16_t RecordingPlatform::NetworkConnection(const std::string& drive, std::string* remote) {
+  if (SweepDue(Call::Volume)) {
+    remote->clear();
+    return sweep->code;
+  }
+  return target().NetworkConnection(drive, remote);
+}
+
 uint16_t RecordingPlatform::UserLanguage() { return language ? *language : target().UserLanguage(); }
 
 void RecordingPlatform::ShowHaltBox(const std::string& text, const std::string& caption) {

@@ -144,7 +144,8 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
     MakeDir,
     Flush,
     Time,
-    Rename
+    Rename,
+    Volume  // VolumeInformation and NetworkConnection: the drive box's queries
   };
   struct SweepFault {
     Call call;
@@ -168,6 +169,8 @@ class RecordingPlatform : public kestrel::PlatformWrapper {
   uint16_t RenameNoReplace(const std::string& from, const std::string& to) override;
   int32_t FindFirst(const std::string& pattern, uint32_t attributes, std::unique_ptr<kestrel::DirSearch>* search,
                     kestrel::FoundFile* found) override;
+  uint16_t VolumeInformation(const std::string& root, kestrel::VolumeInfo* info) override;
+  uint16_t NetworkConnection(const std::string& drive, std::string* remote) override;
   uint16_t UserLanguage() override;
   void ShowHaltBox(const std::string& text, const std::string& caption) override;
   [[noreturn]] void ExitProcess(int code) override;
