@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "run.h"
+#include "scrub.h"
 #include "table_health.h"
 
 namespace dbfclean {
