@@ -66,8 +66,8 @@ void Backup::SaveTable(kestrel::Engine& engine, const std::string& tableDir, con
     }
   }
   Save(
-      kestrel::WithinDirectory(tableDir, name), name, stopped, [&engine](kestrel::File& to) { return engine.CopyTableFile(to); },
-      &layout);
+      kestrel::WithinDirectory(tableDir, name), name, stopped,
+      [&engine](kestrel::File& to) { return engine.CopyTableFile(to); }, &layout);
 }
 
 void Backup::SaveIndexes(const std::string& dir, const std::vector<std::string>& names, const std::string& stopped) {
@@ -78,8 +78,7 @@ void Backup::SaveIndexes(const std::string& dir, const std::vector<std::string>&
     const uint16_t rc = platform_.OpenFile(source, kestrel::openmode::Inspect, &from);
     if (rc != 0) throw RunHalted("cannot back up " + source + ": " + Reason(rc) + stopped, kExitBackupIo);
     Save(
-        source, name, stopped,
-        [&from](kestrel::File& to) { return kestrel::CopyWholeFile(*from, to); }, nullptr);
+        source, name, stopped, [&from](kestrel::File& to) { return kestrel::CopyWholeFile(*from, to); }, nullptr);
     from->Close();
   }
 }

@@ -38,11 +38,11 @@ std::optional<int> TreeRoot(kestrel::Platform& host, const Settings& settings, R
     return UsageError(reporter, Printable(directory) + " is a table, and --recursive needs a directory");
   }
   const std::string full = host.FullPath(directory);
-  *root = full.empty() ? full : WithoutTrailingSeparator(host.PathOnDisk(full));
+  *root = full.empty() ? full : kestrel::WithoutTrailingSeparator(host.PathOnDisk(full));
   if (root->empty()) return UsageError(reporter, "no such directory: " + Printable(directory));
   // Backups taken into the tree are not cleaned as the walk comes by them.
   const std::string into = settings.backup ? host.FullPath(settings.backupDir) : std::string();
-  if (!into.empty()) *leftOut = WithoutTrailingSeparator(host.PathOnDisk(into));
+  if (!into.empty()) *leftOut = kestrel::WithoutTrailingSeparator(host.PathOnDisk(into));
   return std::nullopt;
 }
 
@@ -107,7 +107,7 @@ int CleanDirectory(kestrel::Platform& host, Settings& settings, Reporter& report
   const std::string directory = operands[0];
   // The directory as it is on disk, so that every line names what is there.
   const std::string full = host.FullPath(directory);
-  const std::string cleanDir = full.empty() ? full : WithoutTrailingSeparator(host.PathOnDisk(full));
+  const std::string cleanDir = full.empty() ? full : kestrel::WithoutTrailingSeparator(host.PathOnDisk(full));
   std::vector<FileEntry> entries;
   const std::vector<std::string> wanted(operands.begin() + 1, operands.end());
   if (auto status = ReadTables(host, directory, cleanDir, wanted, &entries, reporter)) return *status;

@@ -71,9 +71,10 @@ class DirectoryRun : public RunUi {
         entries_(std::move(entries)) {
     // In a tree the backup keeps the tree's layout.
     if (settings_.backup && !settings_.dryRun) {
-      const std::string into = relative_.empty()
-                                   ? settings_.backupDir
-                                   : JoinPath(WithoutTrailingSeparator(settings_.backupDir), relative_);
+      const std::string into =
+          relative_.empty()
+              ? settings_.backupDir
+              : kestrel::WithinDirectory(kestrel::WithoutTrailingSeparator(settings_.backupDir), relative_);
       copies_ = std::make_unique<Backup>(host, into);
     }
   }
@@ -153,7 +154,7 @@ class DirectoryRun : public RunUi {
  private:
   // A table as the lines of a walk name it: by its path from the root.
   std::string Shown(const std::string& table) const {
-    return relative_.empty() ? table : JoinPath(relative_, table);
+    return relative_.empty() ? table : kestrel::WithinDirectory(relative_, table);
   }
 
   const Settings& settings_;
@@ -181,7 +182,7 @@ class DirectoryRun : public RunUi {
 std::optional<int> RefuseWrongTables(kestrel::Engine& engine, const std::string& cleanDir,
                                      const std::vector<FileEntry>& entries, Reporter& reporter) {
   for (const auto& e : entries) {
-    const std::string path = JoinPath(cleanDir, e.name);
+    const std::string path = kestrel::WithinDirectory(cleanDir, e.name);
     const std::string problem = e.selected ? UsePathProblem(engine, path) : std::string();
     if (problem.empty()) continue;
     reporter.UsageError("cannot clean " + Printable(path) + ": " + problem);

@@ -28,18 +28,9 @@ FileEntry* Match(std::vector<FileEntry>& entries, const std::string& table) {
 
 }  // namespace
 
-std::string WithoutTrailingSeparator(const std::string& dir) {
-  std::string d = dir;
-  const bool windows = kestrel::HostPathStyle() == kestrel::PathStyle::Windows;
-  auto isSep = [&](char c) { return c == '/' || (windows && c == '\\'); };
-  while (d.size() > 1 && isSep(d.back()) && !(windows && d.size() == 3 && d[1] == ':')) d.pop_back();
-  return d;
-}
-
 bool SplitTablePath(kestrel::Platform& platform, const std::string& path, std::string* dir, std::string* name) {
-  const bool windows = kestrel::HostPathStyle() == kestrel::PathStyle::Windows;
-  const size_t at = windows ? path.find_last_of("\\/:") : path.rfind('/');
-  const std::string file = at == std::string::npos ? path : path.substr(at + 1);
+  const kestrel::PathParts parts = kestrel::SplitPath(path);
+  const std::string& file = parts.name;
   if (file.size() < 4 || !kestrel::EqualNoCase(file.substr(file.size() - 4), ".dbf")) return false;
   std::unique_ptr<kestrel::DirSearch> search;
   kestrel::FoundFile found;
@@ -48,13 +39,8 @@ bool SplitTablePath(kestrel::Platform& platform, const std::string& path, std::s
     return false;
   }
   *name = file;
-  if (at == std::string::npos) {
-    *dir = ".";
-  } else {
-    // "/t.dbf" and "c:\t.dbf" lie in a root, which keeps its separator.
-    const bool root = at == 0 || (windows && (path[at] == ':' || (at == 2 && path[1] == ':')));
-    *dir = path.substr(0, root ? at + 1 : at);
-  }
+  // "/t.dbf" and "c:\t.dbf" lie in a root, which keeps its separator.
+  *dir = parts.directory.empty() ? std::string(".") : parts.directory;
   return true;
 }
 

@@ -13,9 +13,6 @@
 
 namespace dbfclean {
 
-// `dir` without the separators at its end; a root keeps its own.
-std::string WithoutTrailingSeparator(const std::string& dir);
-
 // "dir/t.dbf" as "dir" and "t.dbf" (a name alone lies in "."), when it names
 // a file with the extension .dbf (in any case), on every system.
 bool SplitTablePath(kestrel::Platform& platform, const std::string& path, std::string* dir, std::string* name);

@@ -10,10 +10,6 @@
 
 namespace dbfclean {
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  return directory + kestrel::PathSeparator() + name;
-}
-
 std::string UsePathProblem(kestrel::Engine& engine, const std::string& path) {
   if (path.size() > kestrel::kMaxText) return "the path is longer than the table engine's 255 characters";
   const std::string upper = engine.UpperText(path);

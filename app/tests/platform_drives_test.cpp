@@ -1,9 +1,10 @@
 // The drive box's entries and the volumes' case rules as the platform
 // reports them, on a machine of four drives, and with each of its drive
 // queries failing in turn.
+#include "platform_drives.h"
+
 #include <gtest/gtest.h>
 
-#include "platform_drives.h"
 #include "testkit.h"
 
 namespace {
@@ -50,8 +51,8 @@ std::vector<std::string> Texts(const std::vector<dbfclean::DriveEntry>& entries)
 TEST(PlatformDrives, ListsEachDriveWithItsLabelOrNetworkPath) {
   FourDrives machine;
   dbfclean::PlatformDrives drives(machine);
-  const std::vector<std::string> expected = {"a: FLOPPY a:", "c: [data] HARD c:", "d: [] CDROM d:",
-                                             "n: \\\\server\\tables NETWORK n:"};
+  const std::vector<std::string> expected = {
+      "a: FLOPPY a:", "c: [data] HARD c:", "d: [] CDROM d:", "n: \\\\server\\tables NETWORK n:"};
   EXPECT_EQ(Texts(drives.Entries()), expected);
 }
 

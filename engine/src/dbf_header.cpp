@@ -91,7 +91,7 @@ bool Engine::MakeFieldEntry(TableDescriptor& d, const uint8_t* slot, int layout,
     // descriptor holding the file.
     Release(d);
     SetError(engerr::BadFieldType, "Field: " + entry.Name + " [" + std::string(1, type) + "] in " + d.FileName +
-                      " is not a valid field type");
+                                       " is not a valid field type");
     return false;
   }
   return true;

@@ -1,8 +1,8 @@
 // Path algebra in both styles: the split at the last break, the roots, the
 // join and the separators at the end.
-#include <gtest/gtest.h>
-
 #include "kestrel/path.h"
+
+#include <gtest/gtest.h>
 
 using kestrel::PathStyle;
 
@@ -45,11 +45,11 @@ TEST(Path, SplitKeepsARootWholeAndCutsElsewhereBeforeTheLastBreak) {
 
 TEST(Path, RootLengths) {
   const std::pair<Case, size_t> cases[] = {
-      {{kPosix, "/home", ""}, 1},          {{kPosix, "home", ""}, 0},
-      {{kPosix, "C:/x", ""}, 0},           {{kWin, "C:\\x", ""}, 3},
-      {{kWin, "c:/x", ""}, 3},             {{kWin, "C:x", ""}, 2},
-      {{kWin, "\\x", ""}, 1},              {{kWin, "\\\\srv\\share\\x", ""}, 11},
-      {{kWin, "\\\\srv", ""}, 5},          {{kWin, "1:\\x", ""}, 0},
+      {{kPosix, "/home", ""}, 1}, {{kPosix, "home", ""}, 0},
+      {{kPosix, "C:/x", ""}, 0},  {{kWin, "C:\\x", ""}, 3},
+      {{kWin, "c:/x", ""}, 3},    {{kWin, "C:x", ""}, 2},
+      {{kWin, "\\x", ""}, 1},     {{kWin, "\\\\srv\\share\\x", ""}, 11},
+      {{kWin, "\\\\srv", ""}, 5}, {{kWin, "1:\\x", ""}, 0},
       {{kWin, "x", ""}, 0},
   };
   for (const auto& [c, length] : cases) EXPECT_EQ(kestrel::RootLength(c.path, c.style), length) << c.path;
@@ -57,19 +57,18 @@ TEST(Path, RootLengths) {
 
 TEST(Path, JoinPutsOneSeparatorBetween) {
   const Case cases[] = {
-      {kPosix, "/a", "/a/n"},      {kPosix, "/", "/n"},         {kPosix, "", "n"},
-      {kPosix, "a/", "a/n"},       {kWin, "C:\\A", "C:\\A\\n"}, {kWin, "C:\\", "C:\\n"},
-      {kWin, "C:", "C:n"},         {kWin, "C:/A/", "C:/A/n"},   {kWin, "\\\\S\\H", "\\\\S\\H\\n"},
+      {kPosix, "/a", "/a/n"}, {kPosix, "/", "/n"},         {kPosix, "", "n"},
+      {kPosix, "a/", "a/n"},  {kWin, "C:\\A", "C:\\A\\n"}, {kWin, "C:\\", "C:\\n"},
+      {kWin, "C:", "C:n"},    {kWin, "C:/A/", "C:/A/n"},   {kWin, "\\\\S\\H", "\\\\S\\H\\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(kestrel::WithinDirectory(c.path, "n", c.style), c.expected) << c.path;
 }
 
 TEST(Path, TrailingSeparatorsGoButARootKeepsItsOwn) {
   const Case cases[] = {
-      {kPosix, "/a/b//", "/a/b"}, {kPosix, "///", "/"},         {kPosix, "a\\", "a\\"},
-      {kWin, "C:\\A\\/", "C:\\A"}, {kWin, "C:\\\\", "C:\\"},     {kWin, "C:/", "C:/"},
-      {kWin, "C:", "C:"},         {kWin, "\\\\", "\\"},         {kWin, "\\\\S\\H\\", "\\\\S\\H"},
-      {kWin, "A:B:", "A:B:"},
+      {kPosix, "/a/b//", "/a/b"},       {kPosix, "///", "/"},   {kPosix, "a\\", "a\\"}, {kWin, "C:\\A\\/", "C:\\A"},
+      {kWin, "C:\\\\", "C:\\"},         {kWin, "C:/", "C:/"},   {kWin, "C:", "C:"},     {kWin, "\\\\", "\\"},
+      {kWin, "\\\\S\\H\\", "\\\\S\\H"}, {kWin, "A:B:", "A:B:"},
   };
   for (const Case& c : cases) EXPECT_EQ(kestrel::WithoutTrailingSeparator(c.path, c.style), c.expected) << c.path;
 }

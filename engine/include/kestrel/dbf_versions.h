@@ -9,10 +9,10 @@
 namespace kestrel {
 
 struct DbfVersion {
-  uint8_t byte;         // the file's first byte
-  uint8_t prologSize;   // bytes before the first field descriptor
-  uint8_t slotSize;     // bytes of one field descriptor
-  bool memo;            // a memo file goes with the table
+  uint8_t byte;        // the file's first byte
+  uint8_t prologSize;  // bytes before the first field descriptor
+  uint8_t slotSize;    // bytes of one field descriptor
+  bool memo;           // a memo file goes with the table
 };
 
 // dBASE II (16-byte slots after an 8-byte prolog), dBASE III to V (32-byte

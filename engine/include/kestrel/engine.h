@@ -25,17 +25,17 @@ namespace kestrel {
 // The engine's own error numbers, beside the platform's (see `oserr`); the
 // message table (ErrorMessage) has the text of each.
 namespace engerr {
-constexpr uint16_t BadBlockAddress = 9;     // FreeMem of a block that is none
-constexpr uint16_t NotDbase = 210;          // no dBASE data file
-constexpr uint16_t BadFieldType = 211;      // a field type the engine does not know
-constexpr uint16_t BeyondRange = 212;       // a record number or a SKIP past the table
-constexpr uint16_t UnexpectedEnd = 213;     // a record that ends early
-constexpr uint16_t NoTableInUse = 215;      // an operation on an empty work area
-constexpr uint16_t InvalidParameter = 220;  // a work area, field, buffer, alias or lock asked wrongly
-constexpr uint16_t CorruptIndex = 222;      // a field directory without a field
-constexpr uint16_t InvalidSize = 266;       // a record buffer of the wrong size
+constexpr uint16_t BadBlockAddress = 9;      // FreeMem of a block that is none
+constexpr uint16_t NotDbase = 210;           // no dBASE data file
+constexpr uint16_t BadFieldType = 211;       // a field type the engine does not know
+constexpr uint16_t BeyondRange = 212;        // a record number or a SKIP past the table
+constexpr uint16_t UnexpectedEnd = 213;      // a record that ends early
+constexpr uint16_t NoTableInUse = 215;       // an operation on an empty work area
+constexpr uint16_t InvalidParameter = 220;   // a work area, field, buffer, alias or lock asked wrongly
+constexpr uint16_t CorruptIndex = 222;       // a field directory without a field
+constexpr uint16_t InvalidSize = 266;        // a record buffer of the wrong size
 constexpr uint16_t NotOnVirtualFile = 1100;  // "Not a valid operation on Linked List"
-constexpr uint16_t NoVirtualFiles = 1101;   // the in-memory tables are not built in
+constexpr uint16_t NoVirtualFiles = 1101;    // the in-memory tables are not built in
 constexpr uint16_t RecordNotLocked = 1200;
 }  // namespace engerr
 

@@ -75,8 +75,8 @@ constexpr uint16_t LockViolation = 33;
 constexpr uint16_t FileExists = 80;
 constexpr uint16_t NotLocked = 158;
 constexpr uint16_t AlreadyExists = 183;
-constexpr uint16_t NotReady = 21;         // a drive without a medium
-constexpr uint16_t NotConnected = 2250;   // no network connection of that name
+constexpr uint16_t NotReady = 21;        // a drive without a medium
+constexpr uint16_t NotConnected = 2250;  // no network connection of that name
 // The file layer's own numbers.
 constexpr uint16_t DiskReadError = 100;   // also: a file that ends early
 constexpr uint16_t DiskWriteError = 101;  // a short write: the disk is full

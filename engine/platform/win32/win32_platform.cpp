@@ -340,8 +340,8 @@ class Win32Platform : public Platform {
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(pattern.c_str(), &data);
     if (h == INVALID_HANDLE_VALUE) return LastError();
-    auto running =
-        std::make_unique<Win32Search>(h, SplitPath(pattern, PathStyle::Windows).name, ~attributes & kFilteredAttributes);
+    auto running = std::make_unique<Win32Search>(h, SplitPath(pattern, PathStyle::Windows).name,
+                                                 ~attributes & kFilteredAttributes);
     const int32_t rc = running->First(data, found);
     if (rc == 0) *search = std::move(running);
     return rc;
