@@ -40,8 +40,9 @@ const char* const kUsage =
     "                    were named alone, depth first and in name order; hidden\n"
     "                    directories and symbolic links to directories are not\n"
     "                    entered, nor is the --backup directory\n"
-    "  -k, --keep-going  with -r: after a directory that halts, go on with the\n"
-    "                    next one\n"
+    "  -k, --keep-going  after a table that halts, go on with the next table\n"
+    "                    (and with -r the next directory); --check and\n"
+    "                    --dry-run always go on\n"
     "  -q, --quiet       print no line per table, only the summary\n"
     "  -h, --help        show this text\n"
     "      --version     show the version\n"
@@ -53,8 +54,9 @@ const char* const kUsage =
     "names each table by its path in the tree, --backup keeps the tree's layout\n"
     "in DIR, and the summary covers the whole tree, after a line counting the\n"
     "directories and tables visited. A halt in a directory ends the walk there\n"
-    "with that directory's status; with -k the walk goes on and ends with the\n"
-    "status of the first halt. A directory that cannot be read is named and the\n"
+    "with that directory's status; with -k, --check or --dry-run the walk goes\n"
+    "on and ends with the status of the first halt. A directory that cannot be\n"
+    "read is named and the\n"
     "walk goes on; it ends with that directory's error code (5: access denied)\n"
     "unless a halt came first. --check -r exits with 1 only when neither\n"
     "happened.\n"
@@ -92,8 +94,6 @@ std::optional<int> CheckOperands(const Settings& s, Reporter& reporter) {
   if (s.operands[0].empty()) return Wrong(reporter, "DIRECTORY is empty");
   if (s.backup && s.backupDir.empty()) return Wrong(reporter, "the backup directory is empty");
   if (s.recursive && s.operands.size() > 1) return Wrong(reporter, "TABLE arguments cannot be given with --recursive");
-  // Without a walk there is no next directory to go on with.
-  if (s.keepGoing && !s.recursive) return Wrong(reporter, "--keep-going needs --recursive");
   return std::nullopt;
 }
 

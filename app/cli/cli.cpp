@@ -79,8 +79,9 @@ int CleanTree(kestrel::Platform& host, const Settings& settings, Reporter& repor
     const int status = session.Clean(dir.path, dir.relative, entries);
     if (status == kExitInterrupted) return session.Interrupted();
     if (status == 0) continue;
-    // A halt ends the walk as it ends a run, unless told to go on.
-    if (!settings.keepGoing) {
+    // A halt ends the walk as it ends a run, unless told to go on; a check
+    // looks at the whole tree.
+    if (!settings.keepGoing && !settings.dryRun) {
       if (session.givenBack()) session.GaveBack();
       return kestrel::ExitStatusOf(status);
     }

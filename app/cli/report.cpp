@@ -177,6 +177,10 @@ void TextReporter::Say(const std::string& line) {
 }
 
 void TextReporter::Visited(const WalkCounts& walk) {
+  if (!walk.tree) {
+    std::printf("Visited %d tables; %d halted.\n", walk.tables, walk.halted);
+    return;
+  }
   std::printf("Visited %d directories and %d tables%s.\n", walk.directories, walk.tables,
               walk.halted ? ("; " + std::to_string(walk.halted) + " halted").c_str() : "");
 }

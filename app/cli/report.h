@@ -18,7 +18,8 @@ namespace dbfclean {
 struct WalkCounts {
   int directories = 0;  // directories whose tables were cleaned
   int tables = 0;       // tables begun
-  int halted = 0;       // directories whose run halted
+  int halted = 0;       // tables the engine halted on
+  bool tree = true;     // false: the tables of one directory
 };
 
 class Reporter {

@@ -134,9 +134,11 @@ class DirectoryRun : public RunUi {
   void GivenBack(const std::string&) override { givenBack_ = true; }
   void TablesDone() override { reporter_.TablesDone(); }
   // In a walk the summary waits for the end of the walk.
+  // The summary waits for the end of the directory (which may be run in
+  // parts, see Session::Clean) and in a walk for the end of the walk.
   void Summary(const std::string&, const std::string&) override {
     reporter_.TablesDone();
-    if (!settings_.recursive) reporter_.Summary(finished_, settings_.dryRun, nullptr);
+    summaryDue_ = true;
   }
   void Failed(const std::string& text) override { reporter_.Failed(text); }
 
@@ -146,6 +148,7 @@ class DirectoryRun : public RunUi {
   bool untouched() const { return untouched_; }
   int tables() const { return tables_; }
   bool givenBack() const { return givenBack_; }
+  bool summaryDue() const { return summaryDue_; }
   // The last table done with, as the lines name it, and where it stood.
   const std::string& lastTable() const { return lastTable_; }
   int32_t lastDone() const { return lastDone_; }
@@ -175,6 +178,7 @@ class DirectoryRun : public RunUi {
   int32_t lastDone_ = 0;
   int32_t lastTotal_ = 0;
   bool givenBack_ = false;
+  bool summaryDue_ = false;
 };
 
 // A table the engine would not find under its own path is refused before
@@ -194,7 +198,9 @@ std::optional<int> RefuseWrongTables(kestrel::Engine& engine, const std::string&
 }  // namespace
 
 Session::Session(kestrel::Platform& host, const Settings& settings, Reporter& reporter, bool tree)
-    : host_(host), settings_(settings), reporter_(reporter), tree_(tree), stop_(host.CatchStopRequests()) {}
+    : host_(host), settings_(settings), reporter_(reporter), tree_(tree), stop_(host.CatchStopRequests()) {
+  walk_.tree = tree;
+}
 
 Session::~Session() { Release(); }
 
@@ -206,8 +212,41 @@ void Session::Release() {
 int Session::Clean(const std::string& cleanDir, const std::string& relative, const std::vector<FileEntry>& entries) {
   ++walk_.directories;
   if (tree_) reporter_.DirectoryBegun(relative);
+  // A check looks at every table, and -k asks a repair to: after a table the
+  // engine halts on, the directory's run goes on with the tables after it,
+  // in a part of its own that ends as a run ends (the index files, the
+  // summary). A halt on the last table ends the run as it stands.
+  const bool goOn = settings_.keepGoing || settings_.dryRun;
+  std::vector<FileEntry> left = entries;
+  Unchecked unchecked;
+  int first = 0;  // the code of the directory's first halt
+  for (;;) {
+    int begun = 0;
+    bool halted = false, summary = false;
+    const int status = RunPart(cleanDir, relative, left, goOn, &unchecked, &begun, &halted, &summary);
+    if (status != 0 && status != kExitInterrupted) {
+      ++walk_.halted;
+      if (first == 0) first = status;
+    }
+    // The tables begun are behind the run: the halted one was the last.
+    bool more = false;
+    for (auto& e : left) {
+      if (begun == 0) more = more || e.selected;
+      if (e.selected && begun > 0) --begun, e.selected = false;
+    }
+    if (halted && more) continue;
+    if (!tree_ && (summary || (halted && goOn))) {
+      reporter_.Summary(counts_, settings_.dryRun, walk_.halted > 0 ? &walk_ : nullptr);
+    }
+    for (const auto& [why, paths] : unchecked) reporter_.SharingUnchecked(why, paths);
+    return status == kExitInterrupted || first == 0 ? status : first;
+  }
+}
+
+int Session::RunPart(const std::string& cleanDir, const std::string& relative, const std::vector<FileEntry>& entries,
+                     bool goOn, Unchecked* unchecked, int* begun, bool* halted, bool* summary) {
   CliPlatform platform(host_, reporter_);
-  platform.goOn = tree_ && settings_.keepGoing;
+  platform.goOn = goOn;
   kestrel::Engine engine(platform);
   if (auto status = RefuseWrongTables(engine, cleanDir, entries, reporter_)) return *status;
 
@@ -222,20 +261,28 @@ int Session::Clean(const std::string& cleanDir, const std::string& relative, con
     status = RunProgram(engine, run, options, &counts);
   } catch (const RunEnded& end) {
     status = end.code;
+    *halted = true;
   }
   // Once a run: the tables whose other openers could not be seen.
-  for (const auto& [why, paths] : platform.unchecked) reporter_.SharingUnchecked(why, paths);
+  for (const auto& [why, paths] : platform.unchecked) {
+    auto it = std::find_if(unchecked->begin(), unchecked->end(), [&](const auto& u) { return u.first == why; });
+    if (it == unchecked->end()) it = unchecked->insert(unchecked->end(), {why, {}});
+    for (const auto& p : paths) {
+      if (std::find(it->second.begin(), it->second.end(), p) == it->second.end()) it->second.push_back(p);
+    }
+  }
   if (run.untouched()) counts = run.finished();
   counts_.ZeroesFixed += counts.ZeroesFixed;
   counts_.RecordsFixed += counts.RecordsFixed;
   walk_.tables += run.tables();
+  *begun = run.tables();
   if (!run.lastTable().empty()) {
     lastTable_ = run.lastTable();
     done_ = run.lastDone();
     total_ = run.lastTotal();
   }
   givenBack_ = run.givenBack();
-  if (status != 0 && status != kExitInterrupted) ++walk_.halted;
+  *summary = run.summaryDue();
   return status;
 }
 
@@ -245,7 +292,9 @@ int Session::End(int status) {
   if (givenBack_) GaveBack();
   // A check is a question: 1 says that something would be fixed.
   if (settings_.check && status == 0 && counts_.ZeroesFixed > 0) return kExitDamaged;
-  return status;
+  // A halt that the run went on after ends the call with its code, as the
+  // process would have ended with it.
+  return kestrel::ExitStatusOf(status);
 }
 
 int Session::Interrupted() {

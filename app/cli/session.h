@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "args.h"
@@ -47,6 +48,13 @@ class Session {
   const Counters& counts() const { return counts_; }
 
  private:
+  using Unchecked = std::vector<std::pair<std::string, std::vector<std::string>>>;
+  // One part of a directory's run: the selected `entries` up to the end or
+  // to a halt (`halted`, with `goOn`: the engine's halt ends the part and
+  // not the process); `begun` the tables it began, `summary` whether it
+  // reached the run's end. Its status.
+  int RunPart(const std::string& cleanDir, const std::string& relative, const std::vector<FileEntry>& entries,
+              bool goOn, Unchecked* unchecked, int* begun, bool* halted, bool* summary);
   void Release();
   const WalkCounts* Walk() const { return tree_ ? &walk_ : nullptr; }
 
