@@ -10,6 +10,7 @@
 
 #include "backup.h"
 #include "cli.h"
+#include "field_names.h"
 #include "file_list.h"
 #include "tables.h"
 
@@ -64,6 +65,7 @@ class DirectoryRun : public RunUi {
                kestrel::Engine& engine, std::string cleanDir, std::string relative, std::vector<FileEntry> entries)
       : settings_(settings),
         reporter_(reporter),
+        host_(host),
         platform_(platform),
         engine_(engine),
         cleanDir_(std::move(cleanDir)),
@@ -81,7 +83,9 @@ class DirectoryRun : public RunUi {
 
   DialogResult ShowSelectionDialog() override { return DialogResult{true, cleanDir_, entries_}; }
 
-  void TableBegun(const std::string&, const std::string& text) override {
+  void TableBegun(const std::string& table, const std::string& text) override {
+    // Read before the engine opens the table, which it then has to itself.
+    if (settings_.list) spelled_ = SpelledFieldNames(host_, kestrel::WithinDirectory(cleanDir_, table));
     done_ = total_ = 0;
     ++tables_;
     reporter_.TableBegun(text);
@@ -92,7 +96,11 @@ class DirectoryRun : public RunUi {
     reporter_.Progress(done, total);
   }
   void FieldRepaired(const std::string& table, const FieldRepair& repair) override {
-    reporter_.FieldRepaired(Shown(table), repair);
+    // Listed as the header spells it, as every other reader of the table
+    // shows it.
+    FieldRepair listed = repair;
+    if (repair.field > 0 && static_cast<size_t>(repair.field) < spelled_.size()) listed.name = spelled_[repair.field];
+    reporter_.FieldRepaired(Shown(table), listed);
   }
   void TableDone(const std::string& table, const Counters& counts) override {
     lastTable_ = Shown(table);
@@ -162,6 +170,7 @@ class DirectoryRun : public RunUi {
 
   const Settings& settings_;
   Reporter& reporter_;
+  kestrel::Platform& host_;
   kestrel::Platform& platform_;
   kestrel::Engine& engine_;
   std::string cleanDir_;
@@ -179,6 +188,7 @@ class DirectoryRun : public RunUi {
   int32_t lastTotal_ = 0;
   bool givenBack_ = false;
   bool summaryDue_ = false;
+  std::vector<std::string> spelled_;  // the table's field names, for --list
 };
 
 // A table the engine would not find under its own path is refused before

@@ -314,6 +314,23 @@ TEST(Cli, CheckAnswersWithItsStatusAndListNamesTheFields) {
   EXPECT_EQ(r.out, "Dry run: would fix 0 zeroes in 0 records\n");
 }
 
+// --list names a field as the table's header spells it, in each layout of
+// field descriptors, where the engine reads names in capitals.
+TEST(Cli, ListSpellsFieldNamesAsTheHeaderHasThem) {
+  for (const uint8_t version : {0x03, 0x02, 0x04}) {
+    testkit::TempDir dir;
+    testkit::DbfLayout layout;
+    layout.version = version;
+    layout.fields = {{"names", 'C', 4}, {"Qty_Total2", 'N', 3}};
+    layout.records = {std::string(" ab\0\0  1", 8), std::string("     \0 2", 8)};
+    dir.Write("a.dbf", testkit::BuildDbf(layout));
+    auto r = Cli({"-l", "-q", "-n", dir.path()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "a.dbf\t1\tnames\t2\na.dbf\t2\tQty_Total2\t1\nDry run: would fix 3 zeroes in 2 records\n")
+        << int(version);
+  }
+}
+
 // --backup: a table is copied just before its first change and an index
 // file before it is erased, into a directory made when needed; a clean table
 // is not copied, a check copies nothing, and a file of the name already in the
