@@ -30,23 +30,7 @@ work="$root/build/package-tests"
 rm -rf "$work"
 mkdir -p "$work"
 
-passed=0
-failed=0
-failures=()
-# check NAME COMMAND...: one check; its output is shown only when it fails.
-check() {
-  local name="$1" out
-  shift
-  if out=$("$@" 2>&1); then
-    passed=$((passed + 1))
-    echo "PASS  $name"
-  else
-    failed=$((failed + 1))
-    failures+=("$name")
-    echo "FAIL  $name"
-    [ -n "$out" ] && sed 's/^/      /' <<<"$out"
-  fi
-}
+source "$root/packaging/tests/checks.sh"
 
 # expect ACTUAL EXPECTED: exact equality, both shown when they differ.
 expect() {
@@ -456,8 +440,4 @@ check "one version: file names, Debian changelog, AppStream, manual pages, --ver
 "$WINESERVER" --kill >/dev/null 2>&1
 
 echo
-if [ "$failed" -ne 0 ]; then
-  printf 'failed: %s\n' "${failures[@]}"
-fi
-echo "packages: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_end packages

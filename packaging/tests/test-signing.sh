@@ -22,20 +22,7 @@ trap 'rm -rf "$work"' EXIT
 # The throwaway GnuPG key lives in a scratch keyring, never the caller's.
 export GNUPGHOME="$work/gnupg"
 mkdir -m 700 "$GNUPGHOME"
-passed=0
-failed=0
-check() {
-  local name="$1" out
-  shift
-  if out=$("$@" 2>&1); then
-    passed=$((passed + 1))
-    echo "PASS  $name"
-  else
-    failed=$((failed + 1))
-    echo "FAIL  $name"
-    [ -n "$out" ] && sed 's/^/      /' <<<"$out"
-  fi
-}
+source "$root/packaging/tests/checks.sh"
 verified() { osslsigncode verify -CAfile "$work/ca.pem" -in "$1" >"$work/verify.txt" 2>&1 || { cat "$work/verify.txt"; return 1; }; }
 
 make_keys() {
@@ -100,5 +87,4 @@ check "the installed Uninstall.exe verifies; the installed programs are the zip'
 check "GPG_KEY: SHA256SUMS.asc verifies with gpg, and fails on a changed SHA256SUMS" sums_signed
 check "make package without keys: no signature on the programs and installer, no SHA256SUMS.asc" unsigned_without_keys
 "$WINESERVER" --kill >/dev/null 2>&1
-echo "signing: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_end signing
