@@ -109,4 +109,22 @@ TEST(Win32Platform, LinksAreMarked) {
 #endif
 }
 
+// The drive box's queries answer for the system drive and refuse a drive
+// letter that is no network connection.
+TEST(Win32Platform, DriveQueriesAnswerForTheSystemDrive) {
+#ifndef _WIN32
+  GTEST_SKIP() << "drive letters exist only on Windows; the POSIX answers are tested in platform_test.cpp";
+#else
+  kestrel::Platform& host = kestrel::Platform::Default();
+  EXPECT_NE(host.LogicalDrives() & (1u << ('c' - 'a')), 0u);
+  EXPECT_EQ(host.DriveTypeOf("c:\\"), kestrel::DriveType::Fixed);
+  kestrel::VolumeInfo volume;
+  EXPECT_EQ(host.VolumeInformation("c:\\", &volume), 0);
+  EXPECT_TRUE(volume.casePreserving);
+  std::string remote = "x";
+  EXPECT_NE(host.NetworkConnection("c:", &remote), 0);
+  EXPECT_EQ(remote, "");
+#endif
+}
+
 }  // namespace
