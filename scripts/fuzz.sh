@@ -19,7 +19,8 @@ CXX=${CXX_FUZZ:-clang++}
 flags=(-std=c++20 -O1 -g -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
   -Iengine/include -Iapp/core -Iengine/tests/testkit)
 sources=(engine/platform/common.cpp engine/platform/posix/posix_platform.cpp engine/src/*.cpp
-  app/core/scrub.cpp app/core/run.cpp app/core/file_list.cpp engine/tests/testkit/testkit.cpp)
+  app/core/scrub.cpp app/core/table_health.cpp app/core/run.cpp app/core/file_list.cpp
+  engine/tests/testkit/testkit.cpp)
 objects=()
 for src in "${sources[@]}"; do
   obj="$out/obj/$(echo "$src" | tr '/' '_').o"
