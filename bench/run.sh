@@ -3,13 +3,24 @@
 # fields (301 MB, 1 % of the fields damaged) against `cat` of the same file,
 # both from the page cache, best of 5 runs each, measured in the same run;
 # a tree of 1,000 directories checked with --recursive against find and cat
-# of its tables; then the scrub benchmark (Google Benchmark).
-# usage: bench/run.sh [RECORDS] [DAMAGED_PERCENT]
+# of its tables; a tree of 1,000 directories of damaged tables repaired with
+# --recursive against write_back (bench/write_back.cpp), the least such a
+# repair must write and flush; then the scrub benchmark (Google Benchmark).
+# usage: bench/run.sh [--cli PROGRAM] [RECORDS] [DAMAGED_PERCENT]
+# --cli times another build's dbfclean-cli against the same yardsticks (the
+# scrub benchmark, this checkout's engine, is then left out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+cli=build/release/dbfclean-cli
+scrub=build/release/bench/bench_scrub
+if [ "${1:-}" = --cli ]; then
+  cli=$(realpath "$2")
+  scrub=
+  shift 2
+fi
 records="${1:-1000000}"
 percent="${2:-1}"
-cli=build/release/dbfclean-cli
+write_back=build/release/bench/write_back
 dir=build/bench-data
 rm -rf "$dir"
 mkdir -p "$dir/run"
@@ -86,8 +97,43 @@ printf '%-34s %9.3f %9s %9s KiB\n' "dbfclean-cli --check -r" "$t_tree" "$(ratio 
 printf '%-34s %9.3f %9s %9s KiB\n' "dbfclean-cli -r, nothing to fix" "$t_tree_fix" "$(ratio "$t_tree_fix" "$t_find")" \
   "$m_tree_fix"
 
+
+# The same layout with small tables (30 records, 3 pages) of 3 NUL bytes each,
+# repaired with --recursive against write_back, which erases each
+# directory's index file and flushes the directory, then writes back each
+# table's damaged pages and flushes the table. Each run gets a fresh copy of
+# the damaged tree, made and synced before the clock starts; the two take
+# turns, best of 5 each.
+rm -rf "$dir/tree"
 echo
-if [ -x build/release/bench/bench_scrub ]; then
-  build/release/bench/bench_scrub
+echo "Generating a tree of 1,000 directories with 10 damaged tables each..."
+read -r ndirs ntables nbytes < <(python3 bench/make_tree.py "$dir/damaged-tree" 100 10 10 30 3)
+echo "  $ndirs directories, $ntables tables with 3 NUL bytes each, $((nbytes / 1000000)) MB"
+fresh() { rm -rf "$dir/tree"; cp -a "$dir/damaged-tree" "$dir/tree"; sync; }
+# seconds of one run of "$@", which must succeed
+timed() {
+  local s e
+  s=$(now)
+  if ! "$@" > /dev/null 2>&1; then echo "failed: $*" >&2; exit 1; fi
+  e=$(now)
+  echo "$e - $s" | bc
+}
+lower() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+t_ref="" t_tree_rep=""
+for _ in 1 2 3 4 5; do
+  fresh; t_tree_rep=$(lower "$t_tree_rep" "$(timed "$cli" --quiet --recursive "$dir/tree")")
+  fresh; t_ref=$(lower "$t_ref" "$(timed "$write_back" "$dir/tree")")
+done
+fresh; m_tree_rep=$(peak "$cli" --quiet --recursive "$dir/tree")
+rm -rf "$dir/tree"
+echo
+printf '%-34s %9s %9s %12s\n' "damaged tree (best of 5)" "seconds" "x write" "peak memory"
+printf '%-34s %9.3f %9s %12s\n' "write_back" "$t_ref" "1.0" "-"
+printf '%-34s %9.3f %9s %9s KiB\n' "dbfclean-cli -r, repair" "$t_tree_rep" "$(ratio "$t_tree_rep" "$t_ref")" \
+  "$m_tree_rep"
+
+echo
+if [ -n "$scrub" ] && [ -x "$scrub" ]; then
+  "$scrub"
 fi
 rm -rf "$dir"
