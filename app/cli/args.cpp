@@ -43,6 +43,10 @@ const char* const kUsage =
     "  -k, --keep-going  after a table that halts, go on with the next table\n"
     "                    (and with -r the next directory); --check and\n"
     "                    --dry-run always go on\n"
+    "      --fix-count   where a table's header counts other than the whole\n"
+    "                    records its file holds, make the header count them\n"
+    "                    before the table is cleaned (--dry-run and --check\n"
+    "                    only say what it would do)\n"
     "  -q, --quiet       print no line per table, only the summary\n"
     "  -h, --help        show this text\n"
     "      --version     show the version\n"
@@ -104,7 +108,8 @@ std::optional<int> ReadArguments(int argc, char** argv, Settings* settings, Repo
                                  {"quiet", no_argument, nullptr, 'q'},        {"list", no_argument, nullptr, 'l'},
                                  {"check", no_argument, nullptr, 'c'},        {"help", no_argument, nullptr, 'h'},
                                  {"recursive", no_argument, nullptr, 'r'},    {"keep-going", no_argument, nullptr, 'k'},
-                                 {"version", no_argument, nullptr, 'V'},      {nullptr, 0, nullptr, 0}};
+                                 {"version", no_argument, nullptr, 'V'},      {"fix-count", no_argument, nullptr, 'F'},
+                                 {nullptr, 0, nullptr, 0}};
   opterr = 0;  // the complaint is ours: one line with the hint
   optind = 0;  // a fresh scan on every call
   Settings& s = *settings;
@@ -116,6 +121,7 @@ std::optional<int> ReadArguments(int argc, char** argv, Settings* settings, Repo
       case 'c': s.check = s.dryRun = true; break;
       case 'r': s.recursive = true; break;
       case 'k': s.keepGoing = true; break;
+      case 'F': s.fixCount = true; break;
       case 'b':
         s.backup = true;
         s.backupDir = optarg;

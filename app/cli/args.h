@@ -17,6 +17,7 @@ struct Settings {
   bool backup = false;
   bool recursive = false;
   bool keepGoing = false;
+  bool fixCount = false;
   std::string backupDir;
   std::vector<std::string> operands;
 };

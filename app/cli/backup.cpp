@@ -59,6 +59,11 @@ void Backup::SaveTable(kestrel::Engine& engine, const std::string& tableDir, con
     layout.recordLength = t->RecordLength;
     layout.records = t->RecordCount > 0 ? static_cast<uint64_t>(t->RecordCount) : 0;
     layout.inField.assign(t->RecordLength, false);
+    if (countsMayDiffer_) {
+      const bool dbase2 = t->Prolog[0] == 0x02;
+      layout.countFrom = dbase2 ? 1 : 4;
+      layout.countSize = dbase2 ? 2 : 4;
+    }
     for (uint8_t f = 1; f != 0 && f <= engine.FieldCount(); ++f) {
       uint16_t offset = 0, size = 0;
       engine.FieldPlace(f, offset, size);
@@ -71,16 +76,22 @@ void Backup::SaveTable(kestrel::Engine& engine, const std::string& tableDir, con
 }
 
 void Backup::SaveIndexes(const std::string& dir, const std::vector<std::string>& names, const std::string& stopped) {
-  for (const std::string& name : names) {
-    const std::string source = kestrel::WithinDirectory(dir, name);
-    std::unique_ptr<kestrel::File> from;
-    // Read access, sharing everything: a read-only index file is copied too.
-    const uint16_t rc = platform_.OpenFile(source, kestrel::openmode::Inspect, &from);
-    if (rc != 0) throw RunHalted("cannot back up " + source + ": " + Reason(rc) + stopped, kExitBackupIo);
-    Save(
-        source, name, stopped, [&from](kestrel::File& to) { return kestrel::CopyWholeFile(*from, to); }, nullptr);
-    from->Close();
-  }
+  for (const std::string& name : names) SaveFile(dir, name, stopped);
+}
+
+void Backup::SaveTableFile(const std::string& tableDir, const std::string& name, const std::string& stopped) {
+  SaveFile(tableDir, name, stopped);
+}
+
+void Backup::SaveFile(const std::string& dir, const std::string& name, const std::string& stopped) {
+  const std::string source = kestrel::WithinDirectory(dir, name);
+  std::unique_ptr<kestrel::File> from;
+  // Read access, sharing everything: a read-only file is copied too.
+  const uint16_t rc = platform_.OpenFile(source, kestrel::openmode::Inspect, &from);
+  if (rc != 0) throw RunHalted("cannot back up " + source + ": " + Reason(rc) + stopped, kExitBackupIo);
+  Save(
+      source, name, stopped, [&from](kestrel::File& to) { return kestrel::CopyWholeFile(*from, to); }, nullptr);
+  from->Close();
 }
 
 void Backup::MakeDirectory(const std::string& stopped) {
@@ -114,8 +125,9 @@ namespace {
 // them with a copy already in the backup directory, without writing: the
 // copy is the original when every byte is the same, or, with a table's
 // `layout`, where the table now holds a blank inside a field and the copy the
-// NUL the repair made it from. The header, the deletion flags and whatever
-// lies outside the records stay byte for byte.
+// NUL the repair made it from, and in the record count where the layout
+// allows it (--fix-count). The rest of the header, the deletion flags and
+// whatever lies outside the records stay byte for byte.
 class CompareWithCopy : public kestrel::File {
  public:
   CompareWithCopy(kestrel::File& copy, const TableLayout* layout) : copy_(copy), layout_(layout) {}
@@ -138,7 +150,8 @@ class CompareWithCopy : public kestrel::File {
     const auto* now = static_cast<const uint8_t*>(buffer);
     for (size_t i = 0; i < count && same_; ++i, ++at_) {
       if (now[i] == buffer_[i]) continue;
-      same_ = layout_ && now[i] == ' ' && buffer_[i] == 0 && InField(at_);
+      same_ = layout_ && ((now[i] == ' ' && buffer_[i] == 0 && InField(at_)) ||
+                          (at_ >= layout_->countFrom && at_ < layout_->countFrom + layout_->countSize));
     }
     return 0;
   }

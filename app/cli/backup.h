@@ -28,6 +28,10 @@ struct TableLayout {
   uint64_t recordLength = 0;
   uint64_t records = 0;
   std::vector<bool> inField;
+  // The header's record count, which may differ from the copy's (see
+  // Backup::CountsMayDiffer); none when countSize is 0.
+  uint64_t countFrom = 0;
+  uint64_t countSize = 0;
 };
 
 class Backup {
@@ -41,12 +45,21 @@ class Backup {
   // failure ("; stopped before ..."). Throws RunHalted.
   void SaveTable(kestrel::Engine& engine, const std::string& tableDir, const std::string& name,
                  const std::string& stopped);
+  // The table `name` of `tableDir` while it is not open (before its record
+  // count is fixed), read through the platform. Throws RunHalted.
+  void SaveTableFile(const std::string& tableDir, const std::string& name, const std::string& stopped);
+  // With --fix-count: a copy already there is also the original when the
+  // table's record count differs from the copy's (a run cut short after
+  // fixing the count).
+  void CountsMayDiffer(bool may) { countsMayDiffer_ = may; }
   // The index files `names` of `dir`, every one before any is erased.
   // Throws RunHalted.
   void SaveIndexes(const std::string& dir, const std::vector<std::string>& names, const std::string& stopped);
 
  private:
   void MakeDirectory(const std::string& stopped);
+  // The file `name` of `dir`, read through the platform.
+  void SaveFile(const std::string& dir, const std::string& name, const std::string& stopped);
   // A new file `name` in the backup directory, filled by `copy` through the
   // descriptor its creation gave and flushed under a hidden name, then
   // named. A file of that name there already that `copy` finds to be the
@@ -57,6 +70,7 @@ class Backup {
   kestrel::Platform& platform_;
   std::string directory_;
   bool made_ = false;
+  bool countsMayDiffer_ = false;
 };
 
 }  // namespace dbfclean

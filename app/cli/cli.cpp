@@ -93,7 +93,7 @@ int CleanTree(kestrel::Platform& host, const Settings& settings, Reporter& repor
   }
   session.Summary();
   if (first != 0) return kestrel::ExitStatusOf(first);
-  if (settings.check && session.counts().ZeroesFixed > 0) return kExitDamaged;
+  if (settings.check && session.NeedsRepair()) return kExitDamaged;
   return 0;
 }
 

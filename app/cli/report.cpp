@@ -94,6 +94,22 @@ void TextReporter::TableDone(const std::string& table, const Counters& counts) {
       std::to_string(counts.RecordsFixed) + " records");
 }
 
+void TextReporter::FieldLost(const std::string& table, const FieldRepair& r) {
+  // In the four columns of the list line, with words where its count stands.
+  std::printf("%s\t%d\t%s\t%s\n", Printable(table).c_str(), static_cast<int>(r.record), Printable(r.name).c_str(),
+              LostValueWord(r.type).c_str());
+}
+
+// The lines of a table's header and notes are lines about the table: not
+// when quiet, where the exit status of --check tells.
+void TextReporter::CountDisagrees(const std::string& table, const TableExtent& extent, CountFix fix) {
+  if (!quiet_) Say(ExtentText(Printable(table), extent, fix));
+}
+
+void TextReporter::Notes(const std::string& table, const TableNotes& notes) {
+  if (!quiet_) Say(notes.Text(Printable(table), Printable));
+}
+
 void TextReporter::IndexDone(const std::string& name, IndexOutcome outcome) {
   // A file that could not be erased is named also when quiet: the report
   // that follows counts them only.

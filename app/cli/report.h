@@ -46,6 +46,14 @@ class Reporter {
   virtual void Progress(int32_t done, int32_t total) = 0;
   virtual void FieldRepaired(const std::string& table, const FieldRepair& repair) = 0;
   virtual void TableDone(const std::string& table, const Counters& counts) = 0;
+  // --list: a field whose value the repair cannot make whole (FieldRepair::lost),
+  // after its FieldRepaired.
+  virtual void FieldLost(const std::string& table, const FieldRepair& repair) = 0;
+  // Before a table's scrub: its header's record count and its file disagree,
+  // and what the run does about it (see ExtentText).
+  virtual void CountDisagrees(const std::string& table, const TableExtent& extent, CountFix fix) = 0;
+  // After a table's line: what its repair cannot make whole.
+  virtual void Notes(const std::string& table, const TableNotes& notes) = 0;
   virtual void IndexDone(const std::string& name, IndexOutcome outcome) = 0;
   // An index file of another kind, left beside a repaired table.
   virtual void IndexLeft(const std::string& name) = 0;
@@ -96,6 +104,9 @@ class TextReporter : public Reporter {
   void Progress(int32_t done, int32_t total) override;
   void FieldRepaired(const std::string& table, const FieldRepair& repair) override;
   void TableDone(const std::string& table, const Counters& counts) override;
+  void FieldLost(const std::string& table, const FieldRepair& repair) override;
+  void CountDisagrees(const std::string& table, const TableExtent& extent, CountFix fix) override;
+  void Notes(const std::string& table, const TableNotes& notes) override;
   void IndexDone(const std::string& name, IndexOutcome outcome) override;
   void IndexLeft(const std::string& name) override;
   void TablesDone() override;

@@ -78,6 +78,9 @@ class DirectoryRun : public RunUi {
               ? settings_.backupDir
               : kestrel::WithinDirectory(kestrel::WithoutTrailingSeparator(settings_.backupDir), relative_);
       copies_ = std::make_unique<Backup>(host, into);
+      // A copy of the command's own earlier run, cut short after a count's
+      // fix, holds the old count.
+      copies_->CountsMayDiffer(settings_.fixCount);
     }
   }
 
@@ -101,7 +104,13 @@ class DirectoryRun : public RunUi {
     FieldRepair listed = repair;
     if (repair.field > 0 && static_cast<size_t>(repair.field) < spelled_.size()) listed.name = spelled_[repair.field];
     reporter_.FieldRepaired(Shown(table), listed);
+    if (repair.lost) reporter_.FieldLost(Shown(table), listed);
   }
+  void CountDisagrees(const std::string& table, const TableExtent& extent, CountFix fix) override {
+    ++disagreeing_;
+    reporter_.CountDisagrees(table, extent, fix);
+  }
+  void NotesFound(const std::string& table, const TableNotes& notes) override { reporter_.Notes(table, notes); }
   void TableDone(const std::string& table, const Counters& counts) override {
     lastTable_ = Shown(table);
     lastDone_ = done_;
@@ -113,13 +122,21 @@ class DirectoryRun : public RunUi {
   // A backup that cannot be taken stops the run before the table it is for
   // is written: that table's repairs, counted already, are not made.
   void BeforeFirstWrite(const std::string& table) override {
-    if (!copies_) return;
+    // A table whose count was fixed was copied before it, and that copy is
+    // its original.
+    if (!copies_ || table == saved_) return;
+    saved_ = table;
     const std::string gone = firstWrite_ ? "; no index file was erased" : "";
     firstWrite_ = false;  // the index files go after the run's first table backup
     untouched_ = true;
-    copies_->SaveTable(engine_, cleanDir_, table,
-                       "; stopped before changing " + table + " (tables cleaned before it keep their repairs" + gone +
-                           ")");
+    const std::string stopped =
+        "; stopped before changing " + table + " (tables cleaned before it keep their repairs" + gone + ")";
+    // Before a count is fixed the table is not open yet.
+    if (engine_.CurrentTable()) {
+      copies_->SaveTable(engine_, cleanDir_, table, stopped);
+    } else {
+      copies_->SaveTableFile(cleanDir_, table, stopped);
+    }
     untouched_ = false;
   }
   void SaveIndexes(const std::string& dir, const std::vector<std::string>& names, const std::string& table) override {
@@ -155,6 +172,8 @@ class DirectoryRun : public RunUi {
   const Counters& finished() const { return finished_; }
   bool untouched() const { return untouched_; }
   int tables() const { return tables_; }
+  // The tables whose header's count and file disagreed.
+  int disagreeing() const { return disagreeing_; }
   bool givenBack() const { return givenBack_; }
   bool summaryDue() const { return summaryDue_; }
   // The last table done with, as the lines name it, and where it stood.
@@ -189,6 +208,8 @@ class DirectoryRun : public RunUi {
   bool givenBack_ = false;
   bool summaryDue_ = false;
   std::vector<std::string> spelled_;  // the table's field names, for --list
+  int disagreeing_ = 0;
+  std::string saved_;  // the table last copied
 };
 
 // A table the engine would not find under its own path is refused before
@@ -264,6 +285,8 @@ int Session::RunPart(const std::string& cleanDir, const std::string& relative, c
   RunOptions options;
   options.dryRun = settings_.dryRun;
   options.fieldRepairs = settings_.list;
+  options.tableHealth = true;
+  options.fixCount = settings_.fixCount;
   options.stop = stop_;
   Counters counts;
   int status = 0;
@@ -286,6 +309,7 @@ int Session::RunPart(const std::string& cleanDir, const std::string& relative, c
   counts_.RecordsFixed += counts.RecordsFixed;
   walk_.tables += run.tables();
   *begun = run.tables();
+  disagreeing_ += run.disagreeing();
   if (!run.lastTable().empty()) {
     lastTable_ = run.lastTable();
     done_ = run.lastDone();
@@ -301,7 +325,7 @@ int Session::End(int status) {
   if (status == kExitInterrupted) return Interrupted();
   if (givenBack_) GaveBack();
   // A check is a question: 1 says that something would be fixed.
-  if (settings_.check && status == 0 && counts_.ZeroesFixed > 0) return kExitDamaged;
+  if (settings_.check && status == 0 && NeedsRepair()) return kExitDamaged;
   // A halt that the run went on after ends the call with its code, as the
   // process would have ended with it.
   return kestrel::ExitStatusOf(status);

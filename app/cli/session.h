@@ -46,6 +46,9 @@ class Session {
   void Summary();
 
   const Counters& counts() const { return counts_; }
+  // Whether anything would be repaired: a NUL, or a header whose count
+  // disagrees with its file (--check says so with its status).
+  bool NeedsRepair() const { return counts_.ZeroesFixed > 0 || disagreeing_ > 0; }
 
  private:
   using Unchecked = std::vector<std::pair<std::string, std::vector<std::string>>>;
@@ -70,6 +73,7 @@ class Session {
   int32_t done_ = 0;       // and its records done of its total
   int32_t total_ = 0;
   bool givenBack_ = false;  // the last run stopped for another program
+  int disagreeing_ = 0;     // tables whose header's count and file disagree
 };
 
 }  // namespace dbfclean

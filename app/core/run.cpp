@@ -109,15 +109,7 @@ class Run {
       ui_.TableBegun(entry.name, "Cleaning " + entry.name + " database...");
       ui_.SetBusyCursor();
       ui_.ProcessEvents();
-      if (options_.fieldRepairs) {
-        scrub.repaired = [this, &entry](const FieldRepair& r) { ui_.FieldRepaired(entry.name, r); };
-      }
-      scrub.beforeFirstWrite = [this, &entry] { BeforeFirstWrite(entry.name); };
-      const Counters before = counters_;
-      done_ = total_ = 0;
-      ScrubTable(engine_, kestrel::WithinDirectory(cleanDir_, entry.name), counters_, scrub);
-      ui_.TableDone(entry.name,
-                    Counters{counters_.ZeroesFixed - before.ZeroesFixed, counters_.RecordsFixed - before.RecordsFixed});
+      CleanTable(entry.name, scrub);
       if (giveBack->load() && !Stopped()) GiveBack(entry.name, giveBack);
     }
     // A run stopped before its first write leaves the directory as it was.
@@ -132,6 +124,54 @@ class Run {
 
  private:
   bool Stopped() const { return options_.stop && options_.stop->load(); }
+
+  void CleanTable(const std::string& table, ScrubOptions& scrub) {
+    const std::string path = kestrel::WithinDirectory(cleanDir_, table);
+    TableNotes notes;
+    scrub.repaired = nullptr;
+    scrub.lost = nullptr;
+    scrub.oddFlag = nullptr;
+    if (options_.fieldRepairs) scrub.repaired = [this, &table](const FieldRepair& r) { ui_.FieldRepaired(table, r); };
+    if (options_.tableHealth) {
+      scrub.lost = [&notes](const FieldRepair& r) { notes.LostField(r.field, r.name, r.type, r.record); };
+      scrub.oddFlag = [&notes](int32_t record) { notes.OddFlag(record); };
+    }
+    scrub.beforeFirstWrite = [this, &table] { BeforeFirstWrite(table); };
+    const Counters before = counters_;
+    done_ = total_ = 0;
+    const CountPlan plan = options_.tableHealth ? LookAtCount(table, path) : CountPlan{};
+    scrub.records = plan.records;
+    if (plan.scrub) ScrubTable(engine_, path, counters_, scrub);
+    ui_.TableDone(table,
+                  Counters{counters_.ZeroesFixed - before.ZeroesFixed, counters_.RecordsFixed - before.RecordsFixed});
+    if (!notes.Empty()) ui_.NotesFound(table, notes);
+    if (plan.pastEnd > 0) {
+      // A dry run ends where the repair halts: with the index files that the
+      // repair would have erased by then, and the engine's own report.
+      if (counters_.ZeroesFixed > 0) EraseIndexes(true);
+      ReadPastEnd(engine_, path, static_cast<int32_t>(std::min<int64_t>(plan.pastEnd, INT32_MAX)));
+    }
+  }
+
+  // The table's record count against its file, and the count fixed when
+  // the run is to fix it: after the table's backup and the index files, on
+  // the disk before the scrub.
+  CountPlan LookAtCount(const std::string& table, const std::string& path) {
+    TableExtent extent;
+    if (!MeasureTable(engine_.platform(), path, &extent) || !extent.Disagrees()) return CountPlan{};
+    const CountPlan plan = PlanCount(extent, options_.fixCount, options_.dryRun);
+    if (plan.write) {
+      BeforeFirstWrite(table);
+      const uint16_t rc = FixRecordCount(engine_.platform(), path, extent);
+      if (rc != 0) {
+        throw RunHalted("cannot fix the record count of " + path + ": " + kestrel::Engine::ErrorMessage(rc) +
+                            "; stopped before cleaning " + table + " (tables cleaned before it keep their repairs)",
+                        kExitIoError);
+      }
+    }
+    ui_.CountDisagrees(table, extent, plan.fix);
+    return plan;
+  }
 
   // Another program opened `table` while it was being cleaned, and waits
   // for it: the table is closed already; the run ends as a stop request
@@ -228,8 +268,8 @@ class Run {
   void FlushDirectory(bool last) {
     const uint16_t rc = engine_.platform().FlushDirectory(cleanDir_);
     if (rc == 0) return;
-    throw RunHalted("Cannot write the erase of the index files of " + cleanDir_ + " to the disk: " +
-                        kestrel::Engine::ErrorMessage(rc) +
+    throw RunHalted("Cannot write the erase of the index files of " + cleanDir_ +
+                        " to the disk: " + kestrel::Engine::ErrorMessage(rc) +
                         (last ? ". The tables keep their repairs." : ". No table was changed."),
                     kExitIoError);
   }

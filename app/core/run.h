@@ -12,6 +12,7 @@
 
 #include "kestrel/engine.h"
 #include "scrub.h"
+#include "table_health.h"
 
 namespace dbfclean {
 
@@ -80,8 +81,17 @@ class RunObserver {
   virtual void TableDone(const std::string& /*table*/, const Counters& /*counts*/) {}
   // Just before the first write to `table` (never in a dry run or for a
   // table with nothing to repair), before the run's first index file goes.
+  // The table is open in the engine's current work area, but before its
+  // record count is fixed (RunOptions::fixCount), when it is closed.
   // May throw (RunHalted) to stop the run with the table untouched.
   virtual void BeforeFirstWrite(const std::string& /*table*/) {}
+  // With RunOptions::tableHealth, before a table's scrub: its header's
+  // record count and its file disagree, and what the run does about it
+  // (`fix` Done: the count is fixed on the disk).
+  virtual void CountDisagrees(const std::string& /*table*/, const TableExtent& /*extent*/, CountFix /*fix*/) {}
+  // With RunOptions::tableHealth, after TableDone: what the repair cannot
+  // make whole in the table, when there is anything.
+  virtual void NotesFound(const std::string& /*table*/, const TableNotes& /*notes*/) {}
   // The directory's index files, all of them, before any is erased: just
   // before the run's first write (`table` is the table about to be written)
   // or, in a run that wrote nothing, at its end (`table` empty). May throw
@@ -123,6 +133,15 @@ struct RunOptions {
   // costs a look-up for every repair, which a front end that shows none of
   // them need not pay.
   bool fieldRepairs = false;
+  // What a crash leaves besides NULs: each table's record count measured
+  // against its file (see CountDisagrees), a dry run that halts where the
+  // repair would halt at a file that ends early, and the notes on values
+  // the repair cannot make whole (NotesFound). The command-line program's.
+  bool tableHealth = false;
+  // With tableHealth: a table's record count that disagrees with its file
+  // becomes the number of whole records the file holds, before its scrub
+  // (after its BeforeFirstWrite), and is on the disk before the scrub starts.
+  bool fixCount = false;
   // Read after each record and before each table: when set, the run closes
   // the table after the record being worked on, cleans no further table,
   // shows no summary and returns kExitInterrupted.

@@ -264,9 +264,11 @@ class Walk {
 
   void Account(int32_t record, uint8_t field, int32_t zeroes, bool lost) {
     counters_.ZeroesFixed += zeroes;
-    if (options_.repaired) {
+    if (options_.repaired || (lost && options_.lost)) {
       engine_.Field(field, name_);
-      options_.repaired(FieldRepair{record, field, name_, zeroes, type_[field], lost});
+      const FieldRepair repair{record, field, name_, zeroes, type_[field], lost};
+      if (options_.repaired) options_.repaired(repair);
+      if (lost && options_.lost) options_.lost(repair);
     }
   }
 
@@ -274,7 +276,7 @@ class Walk {
   // blanks they become) lost their value. Only a field that held NULs can
   // have lost one: a blank among digits comes from a NUL the repair made one.
   bool Lost(uint8_t f, const uint8_t* bytes, size_t size) const {
-    return options_.repaired && LostValue(type_[f], bytes, size);
+    return (options_.repaired || options_.lost) && LostValue(type_[f], bytes, size);
   }
 
   bool Stopped() const {

@@ -56,6 +56,9 @@ struct ScrubOptions {
   // looks at a window's flags before its fields, so these calls do not
   // keep their place among those of `repaired`.
   std::function<void(int32_t record)> oddFlag;
+  // Each field whose value the repair cannot make whole (FieldRepair::lost),
+  // after `repaired`: only these are named when `repaired` is not set.
+  std::function<void(const FieldRepair&)> lost;
 };
 
 // Replaces every NUL byte of every field of the table at `path` by a blank,

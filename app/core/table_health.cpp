@@ -217,11 +217,12 @@ void TableNotes::LostField(int field, const std::string& name, char type, int32_
 
 void TableNotes::OddFlag(int32_t record) { flags_.Add(record); }
 
-std::string TableNotes::Text(const std::string& table) const {
+std::string TableNotes::Text(const std::string& table, std::string (*shown)(const std::string&)) const {
   if (Empty()) return std::string();
   std::string text;
   for (const Field& f : fields_) {
-    text += (text.empty() ? "" : "; ") + f.name + (f.type == 'D' ? " (date) in " : " (number) in ") + f.records.Text();
+    text += (text.empty() ? "" : "; ") + (shown ? shown(f.name) : f.name) +
+            (f.type == 'D' ? " (date) in " : " (number) in ") + f.records.Text();
   }
   if (flags_.count > 0) {
     text += (text.empty() ? "" : "; ") + std::string("the deletion flag (neither blank nor '*') in ") + flags_.Text();

@@ -86,7 +86,8 @@ class TableNotes {
   // "orders.dbf: not whole after the repair: BORN (date) in records 3, 7, 12
   // and 4 more; the deletion flag (neither blank nor '*') in record 9", or
   // "" when there is nothing to say.
-  std::string Text(const std::string& table) const;
+  // `shown` gives each field name as the line shows it.
+  std::string Text(const std::string& table, std::string (*shown)(const std::string&) = nullptr) const;
   void Clear() { *this = TableNotes(); }
 
  private:

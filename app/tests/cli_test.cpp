@@ -163,6 +163,7 @@ TEST(Cli, CleansEveryTableAddsUpAndErasesTheIndexes) {
   EXPECT_EQ(r.out, "Database(s) are cleaned up! Fixed 22 zeroes in 3 records\n");
   EXPECT_EQ(r.err,
             "Cleaning all.dbf database...\nErased x.ndx\nErased Y.NDX\nall.dbf: 17 zeroes in 1 records\n"
+            "all.dbf: not whole after the repair: BORN (date) in record 1\n"  // "1999  01" is no date
             "Cleaning B.DBF database...\nB.DBF: 5 zeroes in 2 records\nCleaning clean.dbf database...\n"
             "clean.dbf: 0 zeroes in 0 records\nCleaning empty.dbf database...\nempty.dbf: 0 zeroes in 0 records\n"
             "Left Z.CDX in place: its application must rebuild it\n");
@@ -214,6 +215,7 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
     int status;
     std::string report;  // after "Program halted.\n"; NAME stands for Broken.dbf's path
     std::function<void(const std::string&)> prepare;
+    std::string before;  // Broken.dbf's lines before the report
   };
   testkit::DbfLayout wide;  // its unpacked record would need more than 64 KB
   for (int i = 0; i < 255; ++i) wide.fields.push_back({"D" + std::to_string(i), 'D', 255});
@@ -222,7 +224,13 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
   const std::vector<Case> cases = {
       {"not a table", std::string(40, 'x'), 210,
        "Error # 210 (Not a dBASE data file)\nNAME is not a dBASE database.(Invalid version byte)+ [USE/OpenDBF]\n"},
-      {"truncated", truncated, 213, "Error # 213 (End of file found unexpectedly)\nFile:  NAME  [GetDbfRecord]\n"},
+      {"truncated",
+       truncated,
+       213,
+       "Error # 213 (End of file found unexpectedly)\nFile:  NAME  [GetDbfRecord]\n",
+       {},
+       "Broken.dbf: the header counts 2 records, the file holds 1 whole record and 3 bytes of the 2nd; record 2 is "
+       "missing (--fix-count)\n"},
       {"open elsewhere", kDamaged, 32, "Error # 32 (File sharing violation)\nFailure to open NAME [USE/OpenDbf]\n",
        [&](const std::string& path) {
          holder = std::make_unique<kestrel::Engine>();
@@ -253,9 +261,8 @@ TEST(Cli, AnEngineErrorHaltsWithItsCodeAndKeepsEarlierRepairs) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(
         r.err,
-        "Cleaning a.dbf database...\nErased x.ndx\na.dbf: 5 zeroes in 2 records\nCleaning Broken.dbf database...\n"
-        "Program halted.\n" +
-            report);
+        "Cleaning a.dbf database...\nErased x.ndx\na.dbf: 5 zeroes in 2 records\nCleaning Broken.dbf database...\n" +
+            c.before + "Program halted.\n" + report);
     EXPECT_EQ(testkit::ReadFile(dir.File("a.dbf")), Blanked(kDamaged));
     EXPECT_EQ(testkit::ReadFile(dir.File("c.dbf")), kDamaged);
     EXPECT_FALSE(testkit::FileExists(dir.File("x.ndx")));
