@@ -266,12 +266,30 @@ void FillTables(const std::string& dir) {
   for (const char* index : {"orders.ndx", "parts.ndx"}) testkit::WriteFile(dir + "/" + index, Index(index));
 }
 
+// A directory of tables whose headers count other records than their files
+// hold: an append cut short (its hidden records damaged), one that ends
+// inside a record (damaged before), a clean one, and two index files.
+void FillMiscounted(const std::string& dir) {
+  fs::create_directories(dir);
+  testkit::DbfLayout append = Layout({});
+  for (int r = 0; r < 20; ++r) append.records.push_back(r < 15 ? " none 2" : std::string(" \0b\0\0  1", 8));
+  append.recordCount = 15;
+  testkit::WriteFile(dir + "/orders.dbf", testkit::BuildDbf(append));
+  testkit::DbfLayout early = Layout({" none 2", std::string("*x\0\0\0\0\0\0", 8), " none 3"});
+  early.recordCount = 5;
+  early.eofMarker = false;
+  testkit::WriteFile(dir + "/short.dbf", testkit::BuildDbf(early) + " no");
+  testkit::WriteFile(dir + "/clean.dbf", testkit::BuildDbf(Layout({" okay  1"})));
+  for (const char* index : {"orders.ndx", "parts.ndx"}) testkit::WriteFile(dir + "/" + index, Index(index));
+}
+
 struct Command {
   const char* what;
   std::vector<std::string> args;       // after the program's name
   std::vector<std::string> tableDirs;  // relative to the world
   std::string backup;                  // the backup directory of each table directory, or none
   std::vector<std::string> backupDirs;
+  void (*fill)(const std::string& dir) = FillTables;
 };
 
 // dbfclean-cli in this process, in `cwd`: its exit status.
@@ -314,12 +332,16 @@ TEST(PowerCut, EveryDiskACutCanLeaveKeepsThePromisesAndTheSameCommandFinishes) {
       {"--backup into a new relative directory", {"-b", "bk", "data"}, {"data"}, "bk", {"bk"}},
       {"-r over two directories", {"-r", "tree"}, {"tree/a", "tree/b"}, "", {"", ""}},
       {"-r with --backup", {"-r", "-b", "bk", "tree"}, {"tree/a", "tree/b"}, "bk", {"bk/a", "bk/b"}},
+      // A count's fix is on the disk before the scrub: after a cut the
+      // header holds the old count or the new one.
+      {"--fix-count", {"--fix-count", "data"}, {"data"}, "", {""}, FillMiscounted},
+      {"--fix-count with --backup", {"--fix-count", "-b", "bk", "data"}, {"data"}, "bk", {"bk"}, FillMiscounted},
   };
   int images = 0;
   for (const Command& command : commands) {
     SCOPED_TRACE(command.what);
     testkit::TempDir world;
-    for (const auto& dir : command.tableDirs) FillTables(world.File(dir));
+    for (const auto& dir : command.tableDirs) command.fill(world.File(dir));
     CrashPlatform recorder(world.path());
     const Disk start = recorder.start;
     ASSERT_EQ(RunCli(recorder, world.path(), command.args), 0);
