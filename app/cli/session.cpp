@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "backup.h"
 #include "cli.h"
@@ -149,7 +150,16 @@ class DirectoryRun : public RunUi {
     copies_->SaveIndexes(dir, names, stopped);
     untouched_ = false;
   }
-  void IndexDone(const std::string& name, IndexOutcome outcome) override { reporter_.IndexDone(name, outcome); }
+  void IndexDone(const std::string& name, IndexOutcome outcome) override {
+    // A dry run that goes on after a halt names each index file once: the
+    // halt at a file's end is preceded by the index files the repair would
+    // have erased by then, and the next part's end would name them again.
+    if (outcome == IndexOutcome::WouldErase && told_ && !told_->insert(name).second) return;
+    reporter_.IndexDone(name, outcome);
+  }
+  // The index files named as ones that would be erased, over the parts of a
+  // directory's run.
+  void TellOnce(std::set<std::string>* told) { told_ = told; }
   void IndexesDone(const std::string& dir, const Counters& counts) override {
     if (counts.ZeroesFixed == 0) return;
     std::vector<std::string> others;
@@ -210,6 +220,7 @@ class DirectoryRun : public RunUi {
   std::vector<std::string> spelled_;  // the table's field names, for --list
   int disagreeing_ = 0;
   std::string saved_;  // the table last copied
+  std::set<std::string>* told_ = nullptr;
 };
 
 // A table the engine would not find under its own path is refused before
@@ -250,6 +261,7 @@ int Session::Clean(const std::string& cleanDir, const std::string& relative, con
   const bool goOn = settings_.keepGoing || settings_.dryRun;
   std::vector<FileEntry> left = entries;
   Unchecked unchecked;
+  told_.clear();
   int first = 0;  // the code of the directory's first halt
   for (;;) {
     int begun = 0;
@@ -282,6 +294,7 @@ int Session::RunPart(const std::string& cleanDir, const std::string& relative, c
   if (auto status = RefuseWrongTables(engine, cleanDir, entries, reporter_)) return *status;
 
   DirectoryRun run(settings_, reporter_, host_, platform, engine, cleanDir, relative, entries);
+  run.TellOnce(&told_);
   RunOptions options;
   options.dryRun = settings_.dryRun;
   options.fieldRepairs = settings_.list;

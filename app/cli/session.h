@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,8 +73,9 @@ class Session {
   std::string lastTable_;  // the table last worked on, as the lines name it
   int32_t done_ = 0;       // and its records done of its total
   int32_t total_ = 0;
-  bool givenBack_ = false;  // the last run stopped for another program
-  int disagreeing_ = 0;     // tables whose header's count and file disagree
+  bool givenBack_ = false;      // the last run stopped for another program
+  int disagreeing_ = 0;         // tables whose header's count and file disagree
+  std::set<std::string> told_;  // a directory's index files named by a dry run
 };
 
 }  // namespace dbfclean

@@ -155,7 +155,7 @@ TEST(Cli, TheHeaderIsMeasuredAgainstTheFileAndFixCountMakesItRight) {
        213,
        kCleaning + kHeader + early + "; records 18 to 20 are missing (--fix-count)\n" +
            "orders.dbf: 2 zeroes in 1 records\nWould erase x.ndx\n" + kHalt,
-       "",
+       "Visited 1 tables; 1 halted.\nDry run: would fix 2 zeroes in 1 records\n",
        std::nullopt},
       {"ends mid-record, fixed",
        midRecord,
@@ -180,7 +180,7 @@ TEST(Cli, TheHeaderIsMeasuredAgainstTheFileAndFixCountMakesItRight) {
        213,
        kCleaning + kHeader + "counts 20 records, the file holds 17 whole records; records 18 to 20 are missing " +
            "(--fix-count)\norders.dbf: 0 zeroes in 0 records\n" + kHalt,
-       "",
+       "Visited 1 tables; 1 halted.\nDry run: would fix 0 zeroes in 0 records\n",
        std::nullopt},
       {"a count of 0 over 10 records, checked",
        zero,
@@ -247,6 +247,26 @@ TEST(Cli, TheHeaderIsMeasuredAgainstTheFileAndFixCountMakesItRight) {
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(testkit::ReadFile(path), c.after.value_or(c.bytes));
   }
+}
+
+// A check halts where the repair would at a table that ends early, and goes
+// on with the next table; each index file is named once.
+TEST(Cli, ACheckPredictsTheHaltAndGoesOn) {
+  testkit::TempDir dir;
+  const std::string a =
+      dir.Write("a.dbf", Orders(0x03, 20, Records(16, 1), "").replace(32 + 64 + 1 + 2 * 8, 8, kDamaged) + " ab");
+  dir.Write("b.dbf", Orders(0x03, 15, Records(15, 5)));
+  dir.Write("x.ndx", "index");
+  const auto r = Cli({"-c", dir.path()});
+  EXPECT_EQ(r.status, 213);
+  EXPECT_EQ(r.err,
+            "Cleaning a.dbf database...\na.dbf: the header counts 20 records, the file holds 17 whole records and 3 "
+            "bytes of the 18th; records 18 to 20 are missing (--fix-count)\na.dbf: 4 zeroes in 2 records\nWould erase "
+            "x.ndx\nProgram halted.\nError # 213 (End of file found unexpectedly)\nFile:  " +
+                testkit::EngineText(a) +
+                "  [GetDbfRecord]\nCleaning b.dbf database...\nb.dbf: the header counts 15 records, the file holds 20 "
+                "whole records; records 16 to 20 are not cleaned (--fix-count)\nb.dbf: 0 zeroes in 0 records\n");
+  EXPECT_EQ(r.out, "Visited 2 tables; 1 halted.\nDry run: would fix 4 zeroes in 2 records\n");
 }
 
 // With -r the lines come under their directory's; a repair with --backup
