@@ -27,14 +27,22 @@ int InsertListBoxName(std::vector<std::string>* names, const std::string& name) 
 int ReadFileList(kestrel::Platform& platform, const std::string& directory, const std::string& masks,
                  std::vector<std::string>* names, const std::function<void()>& onBusy, kestrel::PathStyle style) {
   names->clear();
-  size_t from = 0;
-  int status = 0;
-  while (from <= masks.size()) {
+  std::vector<std::string> each;
+  for (size_t from = 0; from <= masks.size();) {
     size_t to = masks.find(';', from);
     if (to == std::string::npos) to = masks.size();
-    const std::string mask = masks.substr(from, to - from);
+    if (to > from) each.push_back(masks.substr(from, to - from));
     from = to + 1;
-    if (mask.empty()) continue;
+  }
+  // Several masks are matched in one listing of the directory: the search
+  // matches a mask by the same rule on every system, and one pass over a
+  // directory costs a fraction of one per mask.
+  const bool several = each.size() > 1;
+  auto wanted = [&](const std::string& name) {
+    return !several || std::any_of(each.begin(), each.end(), [&](const auto& m) { return kestrel::MaskMatches(m, name); });
+  };
+  int status = 0;
+  for (const std::string& mask : several ? std::vector<std::string>{"*"} : each) {
     std::unique_ptr<kestrel::DirSearch> search;
     kestrel::FoundFile found;
     int32_t rc = platform.FindFirst(kestrel::WithinDirectory(directory, mask, style),
@@ -42,7 +50,7 @@ int ReadFileList(kestrel::Platform& platform, const std::string& directory, cons
     if (rc == kestrel::oserr::PathNotFound || rc == kestrel::oserr::AccessDenied) status = rc;
     while (rc == 0) {
       // Kept sorted as it grows, as a sorted list box inserts.
-      if (InsertListBoxName(names, found.name) == 100 && onBusy) onBusy();
+      if (wanted(found.name) && InsertListBoxName(names, found.name) == 100 && onBusy) onBusy();
       rc = search->Next(&found);
     }
   }

@@ -220,6 +220,12 @@ class Run {
     // A directory that cannot be listed is left as it is, as the engine's
     // erase leaves it: nothing may go that was not first handed to be saved.
     if (ReadFileList(engine_.platform(), cleanDir_, "*.ndx", &before) != 0) return;
+    // Nothing to erase (the usual end of a run that erased them before its
+    // first write): the erase would only list the directory twice more.
+    if (before.empty()) {
+      if (last && !options_.dryRun) ui_.IndexesDone(cleanDir_, counters_);
+      return;
+    }
     if (options_.dryRun) {
       for (const auto& name : before) Tell(name, IndexOutcome::WouldErase);
       return;
