@@ -9,11 +9,12 @@
 // the window's stretch from the first repair to the last is written back in
 // one write, and the walk steps over the records in between. The bytes, the counts, the hooks
 // and the reports with their order stay those of the record-by-record walk.
+#include "scrub.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "scrub.h"
 #include "table_health.h"
 
 namespace dbfclean {
@@ -134,14 +135,35 @@ class Walk {
   // it, with their repairs written in one write. Returns false when the stop
   // flag ends the walk after one of them.
   bool ScrubView() {
-    if (options_.oddFlag) {
-      for (int32_t i = 0; i < view_.count; ++i) {
-        const uint8_t flag = view_.bytes[static_cast<size_t>(i) * view_.length];
-        if (flag != ' ' && flag != '*') options_.oddFlag(view_.first + i);
-      }
-    }
+    if (options_.oddFlag) FindOddFlags();
     FindDamage(view_.bytes, size_t{view_.length} * static_cast<size_t>(view_.count), view_.length);
     return CommitDamage();
+  }
+
+  // The records of the view whose deletion flag is neither blank nor '*',
+  // told in order. Flags are looked at eight at a time without a branch
+  // each: a table of clean flags costs a few instructions a record.
+  void FindOddFlags() {
+    const uint8_t* flag = view_.bytes;
+    const size_t step = view_.length;
+    auto odd = [](uint8_t c) { return c != ' ' && c != '*'; };
+    int32_t i = 0;
+    for (; i + 8 <= view_.count; i += 8, flag += 8 * step) {
+      // Blank (0x20) and '*' (0x2A) differ in bits 1 and 3 only, which are
+      // both clear or both set: with them set, eight clean flags read as
+      // eight 0x2A, and no clean flag has the one without the other.
+      uint64_t eight = 0;
+      for (size_t k = 0; k < 8; ++k) eight |= uint64_t{flag[k * step]} << (8 * k);
+      const bool clean = (eight | 0x0A0A0A0A0A0A0A0AULL) == 0x2A2A2A2A2A2A2A2AULL &&
+                         ((eight ^ (eight >> 2)) & 0x0202020202020202ULL) == 0;
+      if (clean) continue;
+      for (int32_t k = 0; k < 8; ++k) {
+        if (odd(flag[static_cast<size_t>(k) * step])) options_.oddFlag(view_.first + i + k);
+      }
+    }
+    for (; i < view_.count; ++i, flag += step) {
+      if (odd(*flag)) options_.oddFlag(view_.first + i);
+    }
   }
 
   // Every field of the view's `bytes` that holds a NUL byte, into damage_,

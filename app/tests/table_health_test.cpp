@@ -266,4 +266,30 @@ TEST(TableHealth, TheScrubSeesFlagsAndLostValuesAndTakesTheCountGiven) {
   }
 }
 
+// Every flag byte that is neither blank nor '*' is told, among runs of
+// clean ones and in the records after the last eight.
+TEST(TableHealth, TheScrubTellsEveryOddDeletionFlag) {
+  testkit::DbfLayout layout;
+  layout.fields = {{"NAME", 'C', 3}};
+  // Eight clean, eight with only the two bytes that agree with blank and
+  // '*' in all but bits 1 and 3, eight clean, then others and a short tail.
+  const std::string flags =
+      std::string("  *  * *") + "*\" * (**" + std::string(8, '*') + std::string("\0\nX+\x0a*\xaa ", 8) + "* \x0b";
+  for (const char f : flags) layout.records.push_back(std::string(1, f) + "abc");
+  std::vector<int32_t> expected;
+  for (size_t i = 0; i < flags.size(); ++i) {
+    if (flags[i] != ' ' && flags[i] != '*') expected.push_back(static_cast<int32_t>(i + 1));
+  }
+  testkit::TempDir dir;
+  const std::string path = dir.Write("t.dbf", testkit::BuildDbf(layout));
+  kestrel::Engine engine;
+  dbfclean::Counters counters;
+  dbfclean::ScrubOptions options;
+  options.dryRun = true;
+  std::vector<int32_t> told;
+  options.oddFlag = [&](int32_t r) { told.push_back(r); };
+  dbfclean::ScrubTable(engine, path, counters, options);
+  EXPECT_EQ(told, expected);
+}
+
 }  // namespace
