@@ -111,7 +111,14 @@ class DirectoryRun : public RunUi {
     ++disagreeing_;
     reporter_.CountDisagrees(table, extent, fix);
   }
-  void NotesFound(const std::string& table, const TableNotes& notes) override { reporter_.Notes(table, notes); }
+  // The fields as the header spells them, as in the list lines; the table
+  // is closed again by now.
+  void NotesFound(const std::string& table, const TableNotes& notes) override {
+    TableNotes spelled = notes;
+    spelled.SpellFields(spelled_.empty() ? SpelledFieldNames(host_, kestrel::WithinDirectory(cleanDir_, table))
+                                         : spelled_);
+    reporter_.Notes(table, spelled);
+  }
   void TableDone(const std::string& table, const Counters& counts) override {
     lastTable_ = Shown(table);
     lastDone_ = done_;

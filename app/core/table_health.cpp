@@ -217,6 +217,12 @@ void TableNotes::LostField(int field, const std::string& name, char type, int32_
 
 void TableNotes::OddFlag(int32_t record) { flags_.Add(record); }
 
+void TableNotes::SpellFields(const std::vector<std::string>& names) {
+  for (Field& f : fields_) {
+    if (f.field > 0 && static_cast<size_t>(f.field) < names.size()) f.name = names[static_cast<size_t>(f.field)];
+  }
+}
+
 std::string TableNotes::Text(const std::string& table, std::string (*shown)(const std::string&)) const {
   if (Empty()) return std::string();
   std::string text;

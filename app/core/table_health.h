@@ -89,6 +89,9 @@ class TableNotes {
   // `shown` gives each field name as the line shows it.
   std::string Text(const std::string& table, std::string (*shown)(const std::string&) = nullptr) const;
   void Clear() { *this = TableNotes(); }
+  // Each field named `names[field]` instead, where `names` has it (the
+  // header's own spelling in the place of the engine's capitals).
+  void SpellFields(const std::vector<std::string>& names);
 
  private:
   // The first few record numbers and how many there are.

@@ -55,7 +55,7 @@ std::string Repaired(std::string bytes, std::optional<uint32_t> count) {
 // Dates and numbers that lost digits to NULs, and a field that lost nothing.
 std::string LostValues() {
   testkit::DbfLayout layout;
-  layout.fields = {{"BORN", 'D', 8}, {"QTY", 'N', 5, 1}, {"RATE", 'F', 6, 2}, {"NAME", 'C', 3}};
+  layout.fields = {{"Born", 'D', 8}, {"QTY", 'N', 5, 1}, {"RATE", 'F', 6, 2}, {"NAME", 'C', 3}};
   const std::string lostDate(
       "2020\0\0"
       "01",
@@ -223,13 +223,13 @@ TEST(Cli, TheHeaderIsMeasuredAgainstTheFileAndFixCountMakesItRight) {
        {"-c", "-l"},
        1,
        kCleaning + "orders.dbf: 19 zeroes in 7 records\n" +
-           "orders.dbf: not whole after the repair: BORN (date) in records 1, 4, 5 and 2 more; QTY (number) in " +
+           "orders.dbf: not whole after the repair: Born (date) in records 1, 4, 5 and 2 more; QTY (number) in " +
            "record 2; RATE (number) in record 3\nWould erase x.ndx\n",
-       "orders.dbf\t1\tBORN\t2\norders.dbf\t1\tBORN\tnot a date\norders.dbf\t2\tQTY\t1\norders.dbf\t2\tQTY\tnot a "
+       "orders.dbf\t1\tBorn\t2\norders.dbf\t1\tBorn\tnot a date\norders.dbf\t2\tQTY\t1\norders.dbf\t2\tQTY\tnot a "
        "number\norders.dbf\t2\tRATE\t6\norders.dbf\t2\tNAME\t1\norders.dbf\t3\tRATE\t1\norders.dbf\t3\tRATE\tnot a "
-       "number\norders.dbf\t4\tBORN\t2\norders.dbf\t4\tBORN\tnot a date\norders.dbf\t5\tBORN\t2\norders.dbf\t5\tBORN\t"
-       "not a date\norders.dbf\t6\tBORN\t2\norders.dbf\t6\tBORN\tnot a date\norders.dbf\t7\tBORN\t2\norders.dbf\t7\t"
-       "BORN\tnot a date\nDry run: would fix 19 zeroes in 7 records\n",
+       "number\norders.dbf\t4\tBorn\t2\norders.dbf\t4\tBorn\tnot a date\norders.dbf\t5\tBorn\t2\norders.dbf\t5\tBorn\t"
+       "not a date\norders.dbf\t6\tBorn\t2\norders.dbf\t6\tBorn\tnot a date\norders.dbf\t7\tBorn\t2\norders.dbf\t7\t"
+       "Born\tnot a date\nDry run: would fix 19 zeroes in 7 records\n",
        std::nullopt},
   };
   for (const Case& c : cases) {

@@ -219,6 +219,8 @@ TEST(TableHealth, NotesNameFieldsAndAFewRecordsEach) {
   EXPECT_EQ(notes.Text("t.dbf"),
             "t.dbf: not whole after the repair: QTY (number) in record 5; BORN (date) in records 3, 7, 12 and 4 "
             "more; the deletion flag (neither blank nor '*') in records 2 and 4");
+  notes.SpellFields({"", "Qty"});
+  EXPECT_EQ(notes.Text("t.dbf").substr(0, 60), "t.dbf: not whole after the repair: Qty (number) in record 5;");
   notes.Clear();
   for (int32_t r : {1, 2, 3}) notes.OddFlag(r);
   EXPECT_EQ(notes.Text("t.dbf"),
