@@ -321,19 +321,25 @@ TEST(Cli, CheckAnswersWithItsStatusAndListNamesTheFields) {
   EXPECT_EQ(r.out, "Dry run: would fix 0 zeroes in 0 records\n");
 }
 
-// --list names a field as the table's header spells it, in each layout of
-// field descriptors, where the engine reads names in capitals.
-TEST(Cli, ListSpellsFieldNamesAsTheHeaderHasThem) {
+// --list and the notes name a field as the table's header spells it, in
+// each layout of field descriptors, where the engine reads names in capitals.
+TEST(Cli, ListAndNotesSpellFieldNamesAsTheHeaderHasThem) {
   for (const uint8_t version : {0x03, 0x02, 0x04}) {
     testkit::TempDir dir;
     testkit::DbfLayout layout;
     layout.version = version;
-    layout.fields = {{"names", 'C', 4}, {"Qty_Total2", 'N', 3}};
-    layout.records = {std::string(" ab\0\0  1", 8), std::string("     \0 2", 8)};
+    layout.fields = {{"names", 'C', 4}, {"Qty_Total2", 'N', 3}, {"born", 'D', 8}};
+    layout.records = {std::string(" ab\0\0  119990101", 16), std::string("     \0 219990101", 16),
+                      std::string(" abcd  3199\0" "0101", 16)};
     dir.Write("a.dbf", testkit::BuildDbf(layout));
-    auto r = Cli({"-l", "-q", "-n", dir.path()});
+    auto r = Cli({"-l", "-n", dir.path()});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "a.dbf\t1\tnames\t2\na.dbf\t2\tQty_Total2\t1\nDry run: would fix 3 zeroes in 2 records\n")
+    EXPECT_EQ(r.out,
+              "a.dbf\t1\tnames\t2\na.dbf\t2\tQty_Total2\t1\na.dbf\t3\tborn\t1\na.dbf\t3\tborn\tnot a date\n"
+              "Dry run: would fix 4 zeroes in 3 records\n")
+        << int(version);
+    EXPECT_EQ(r.err, "Cleaning a.dbf database...\na.dbf: 4 zeroes in 3 records\n"
+                     "a.dbf: not whole after the repair: born (date) in record 3\n")
         << int(version);
   }
 }
