@@ -100,14 +100,16 @@ void TextReporter::FieldLost(const std::string& table, const FieldRepair& r) {
               LostValueWord(r.type).c_str());
 }
 
-// The lines of a table's header and notes are lines about the table: not
-// when quiet, where the exit status of --check tells.
+// The lines of a table's header and notes come also when quiet, as the
+// index files left in place do: they name what the user has to see to
+// (records the run did not clean, values to enter again), and a quiet
+// check's log must say why it answered 1.
 void TextReporter::CountDisagrees(const std::string& table, const TableExtent& extent, CountFix fix) {
-  if (!quiet_) Say(ExtentText(Printable(table), extent, fix));
+  Say(ExtentText(Printable(table), extent, fix));
 }
 
 void TextReporter::Notes(const std::string& table, const TableNotes& notes) {
-  if (!quiet_) Say(notes.Text(Printable(table), Printable));
+  Say(notes.Text(Printable(table), Printable));
 }
 
 void TextReporter::IndexDone(const std::string& name, IndexOutcome outcome) {

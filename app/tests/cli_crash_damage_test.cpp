@@ -118,11 +118,12 @@ TEST(Cli, TheHeaderIsMeasuredAgainstTheFileAndFixCountMakesItRight) {
            "orders.dbf: 0 zeroes in 0 records\nWould erase x.ndx\n",
        "Dry run: would fix 0 zeroes in 0 records\n",
        std::nullopt},
-      {"an append cut short, checked quietly",
+      {"an append cut short, checked quietly: the header's line still comes",
        append,
        {"-c", "-q"},
        1,
-       "",
+       "orders.dbf: the header counts 15 records, the file holds 20 whole records; records 16 to 20 are not cleaned "
+       "(--fix-count)\n",
        "Dry run: would fix 0 zeroes in 0 records\n",
        std::nullopt},
       {"an append cut short, fixed",
@@ -289,7 +290,8 @@ TEST(Cli, FixCountWalksATreeAndBacksUpTheTableFirst) {
   const std::string backup = place.File("bk");
   r = Cli({"-r", "-q", "--fix-count", "-b", backup, root.path()});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "sub:\norders.dbf: the header counted 15 records, the file holds 20 whole records; the header now "
+                   "counts 20\n");
   EXPECT_EQ(r.out, "Visited 1 directories and 1 tables.\nDatabase(s) are cleaned up! Fixed 10 zeroes in 5 records\n");
   EXPECT_EQ(testkit::ReadFile(path), Repaired(append, 20));
   EXPECT_EQ(testkit::ReadFile(backup + kestrel::PathSeparator() + "sub" + kestrel::PathSeparator() + "orders.dbf"),

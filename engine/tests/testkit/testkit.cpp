@@ -387,4 +387,16 @@ std::optional<int> RunUntilExit(const std::function<void()>& fn) {
   return std::nullopt;
 }
 
+std::string WithoutLinesContaining(const std::string& text, const std::string& part) {
+  std::string kept;
+  for (size_t from = 0; from < text.size();) {
+    size_t end = text.find('\n', from);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string line = text.substr(from, end - from);
+    if (line.find(part) == std::string::npos) kept += line;
+    from = end;
+  }
+  return kept;
+}
+
 }  // namespace testkit

@@ -55,6 +55,10 @@ std::string Record(const DbfLayout& layout, const std::vector<std::string>& valu
 std::string EngineText(const std::string& path);
 
 std::string ReadFile(const std::string& path);
+
+// `text` without its lines that hold `part` (a program's notes, where a
+// test looks at its failures only).
+std::string WithoutLinesContaining(const std::string& text, const std::string& part);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
