@@ -90,13 +90,21 @@ std::string MatchInDirectory(const std::string& dir, const std::string& name) {
   return found ? best : name;
 }
 
-// Resolves every component of `path` without regard to case.
-std::string ResolveCase(const std::string& path) {
+// Resolves every component of `path` without regard to case. When the path
+// is there as spelled, `*named` (where given) receives what that one look
+// saw of it and `*looked` becomes true.
+std::string ResolveCase(const std::string& path, struct stat* named = nullptr, bool* looked = nullptr) {
   if (path.empty()) return path;
   // A path that is there as spelled, and has no doubled separator to fold,
   // is its own spelling on disk: one look instead of one per component.
   struct stat st;
-  if (path.find("//") == std::string::npos && lstat(path.c_str(), &st) == 0) return path;
+  if (path.find("//") == std::string::npos && lstat(path.c_str(), &st) == 0) {
+    if (named && looked) {
+      *named = st;
+      *looked = true;
+    }
+    return path;
+  }
   std::string result = path[0] == '/' ? "/" : "";
   size_t i = path[0] == '/' ? 1 : 0;
   std::string dir = path[0] == '/' ? "/" : "";
@@ -473,10 +481,15 @@ class PosixPlatform : public Platform {
   uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<File>* file) override {
     file->reset();
     if (path.empty()) return oserr::PathNotFound;
-    std::string actual = ResolveCase(path);
     struct stat st;
-    if (stat(actual.c_str(), &st) != 0)
-      return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
+    bool looked = false;
+    std::string actual = ResolveCase(path, &st, &looked);
+    // A name that is no link is the file itself: the look that found it
+    // tells what a second look would (one call less for every table opened).
+    if (!looked || S_ISLNK(st.st_mode)) {
+      if (stat(actual.c_str(), &st) != 0)
+        return errno == ENOENT ? MissingCode(actual) : MapErrno(errno, oserr::AccessDenied);
+    }
     if (!S_ISREG(st.st_mode)) return oserr::AccessDenied;
     const int access = mode & 3;
     const bool wantsWrite = access != 0;
