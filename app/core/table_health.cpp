@@ -166,6 +166,9 @@ uint16_t FixRecordCount(kestrel::Platform& platform, const std::string& path, co
 }
 
 bool LostValue(char type, const uint8_t* bytes, size_t size) {
+  // Only dates and numbers have values a blank can break: the other types
+  // (most damaged fields) are done without a look at their bytes.
+  if (type != 'D' && type != 'N' && type != 'F') return false;
   size_t from = 0, to = size;
   while (from < to && IsBlank(bytes[from])) ++from;
   while (to > from && IsBlank(bytes[to - 1])) --to;
