@@ -48,15 +48,16 @@ class CliPlatform : public kestrel::PlatformWrapper {
     PlatformWrapper::ExitProcess(code);
   }
 
-  // The tables whose other openers could not be seen, by reason.
-  std::vector<std::pair<std::string, std::vector<std::string>>> unchecked;
+  // The tables whose other openers could not be seen, by reason: the
+  // directory's, over every part of its run.
+  std::vector<std::pair<std::string, std::vector<std::string>>>* unchecked = nullptr;
 
   uint16_t OpenFile(const std::string& path, uint8_t mode, std::unique_ptr<kestrel::File>* file) override {
     const uint16_t rc = PlatformWrapper::OpenFile(path, mode, file);
     const std::string why = rc == 0 && *file ? (*file)->UncheckedSharing() : std::string();
-    if (why.empty()) return rc;
-    auto it = std::find_if(unchecked.begin(), unchecked.end(), [&](const auto& u) { return u.first == why; });
-    if (it == unchecked.end()) it = unchecked.insert(unchecked.end(), {why, {}});
+    if (why.empty() || !unchecked) return rc;
+    auto it = std::find_if(unchecked->begin(), unchecked->end(), [&](const auto& u) { return u.first == why; });
+    if (it == unchecked->end()) it = unchecked->insert(unchecked->end(), {why, {}});
     if (std::find(it->second.begin(), it->second.end(), path) == it->second.end()) it->second.push_back(path);
     return rc;
   }

@@ -63,6 +63,7 @@ int Session::RunPart(const std::string& cleanDir, const std::string& relative, c
                      bool goOn, Unchecked* unchecked, int* begun, bool* halted, bool* summary) {
   CliPlatform platform(host_, reporter_);
   platform.goOn = goOn;
+  platform.unchecked = unchecked;  // told once, at the directory's end
   kestrel::Engine engine(platform);
   if (auto status = RefuseWrongTables(engine, cleanDir, entries, reporter_)) return *status;
 
@@ -81,14 +82,6 @@ int Session::RunPart(const std::string& cleanDir, const std::string& relative, c
   } catch (const RunEnded& end) {
     status = end.code;
     *halted = true;
-  }
-  // Once a run: the tables whose other openers could not be seen.
-  for (const auto& [why, paths] : platform.unchecked) {
-    auto it = std::find_if(unchecked->begin(), unchecked->end(), [&](const auto& u) { return u.first == why; });
-    if (it == unchecked->end()) it = unchecked->insert(unchecked->end(), {why, {}});
-    for (const auto& p : paths) {
-      if (std::find(it->second.begin(), it->second.end(), p) == it->second.end()) it->second.push_back(p);
-    }
   }
   if (run.untouched()) counts = run.finished();
   counts_.ZeroesFixed += counts.ZeroesFixed;
